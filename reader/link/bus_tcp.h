@@ -1,0 +1,37 @@
+// A reader on the network: a TCP client connection, non-blocking.
+#pragma once
+
+#include "link/bus.h"
+#include "link/stream_io.h"
+
+namespace varrok {
+
+class CCommBusTcp : public CCommBus {
+public:
+    static constexpr int kConnectTimeoutMs = 2000;
+
+    CCommBusTcp() : CCommBus(kTcp) {}
+    ~CCommBusTcp() override;
+
+    // "TCP://<a.b.c.d>:<port>". 0, or -3 when no connection stands within 2 s.
+    int open(const char* text) override;
+    bool close() override;
+    // Bytes, 0 when nothing came in time or the peer has closed, -1 on a receive error.
+    int read(std::uint8_t* dst, int n) override;
+    int write(const std::uint8_t* src, int n) override;
+    bool isOpen() const override { return socket_ >= 0; }
+    bool purge() override;
+    bool setTimeouts(int totalMs, int intervalMs) override;
+
+    const char* addressText() const { return address_; }
+    int port() const { return port_; }
+
+private:
+    char address_[16] = {};
+    int port_ = 0;
+    int socket_ = -1;
+    int timeoutMs_ = 200;
+    ReceiveBuffer pending_;
+};
+
+} // namespace varrok

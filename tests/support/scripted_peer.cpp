@@ -1,0 +1,194 @@
+#include "support/scripted_peer.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+Bytes hex(const std::string& text) {
+    Bytes out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == ' ') {
+            ++i;
+            continue;
+        }
+        out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+        i += 2;
+    }
+    return out;
+}
+
+std::string toHex(const Bytes& bytes) {
+    std::string s;
+    char buf[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", bytes[i]);
+        s += buf;
+    }
+    return s;
+}
+
+Bytes frame(std::uint8_t addr4, std::uint8_t addr5, std::uint8_t command, const Bytes& body) {
+    Bytes plain = {static_cast<std::uint8_t>(body.size() + 4), 0, addr4, addr5, command};
+    plain[1] = static_cast<std::uint8_t>(~plain[0]);
+    plain.insert(plain.end(), body.begin(), body.end());
+    std::uint8_t sum = 0;
+    for (std::size_t i = 1; i < plain.size(); ++i) sum ^= plain[i];
+    plain.push_back(sum);
+    Bytes wire = {0xAA, 0xBB};
+    for (std::uint8_t b : plain) {
+        wire.push_back(b);
+        if (b == 0xAA) wire.push_back(0x00);
+    }
+    return wire;
+}
+
+Bytes answer(std::uint8_t status, const Bytes& data, std::uint8_t command) {
+    Bytes body = {status};
+    body.insert(body.end(), data.begin(), data.end());
+    return frame(0, 0, command, body);
+}
+
+std::size_t completeFrameLength(const Bytes& raw) {
+    if (raw.size() < 3 || raw[0] != 0xAA || raw[1] != 0xBB) return 0;
+    std::size_t plain = 0, target = 0, i = 2;
+    for (; i < raw.size(); ++i) {
+        if (plain == 0) target = raw[i] + 2u; // L plus L itself and its complement
+        ++plain;
+        if (raw[i] == 0xAA) ++i;              // its stuffing byte
+        if (plain == target) return i + 1 <= raw.size() ? i + 1 : 0;
+    }
+    return 0;
+}
+
+ScriptedPeer::ScriptedPeer(Kind kind) : kind_(kind) {
+    if (kind == Kind::Tcp) {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listenFd_, 4) != 0)
+            throw std::runtime_error("loopback listener");
+        socklen_t len = sizeof a;
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+    } else {
+        char name[128];
+        if (::openpty(&masterFd_, &slaveKeep_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+        ptyPath_ = name;
+        termios t{};
+        ::tcgetattr(slaveKeep_, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(slaveKeep_, TCSANOW, &t);
+    }
+    thread_ = std::thread([this] { serve(); });
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    stop_ = true;
+    thread_.join();
+    for (int fd : {listenFd_, masterFd_, slaveKeep_, clientFd_})
+        if (fd >= 0) ::close(fd);
+}
+
+std::string ScriptedPeer::openText(int comNumber, int baud) {
+    if (kind_ == Kind::Tcp) return "TCP://127.0.0.1:" + std::to_string(port_);
+    ::setenv(("VARROK_COM" + std::to_string(comNumber)).c_str(), ptyPath_.c_str(), 1);
+    return "COM" + std::to_string(comNumber) + ":" + std::to_string(baud);
+}
+
+void ScriptedPeer::script(Reply reply) {
+    std::lock_guard lock(mutex_);
+    replies_.push_back(std::move(reply));
+}
+
+void ScriptedPeer::clearScript() {
+    std::lock_guard lock(mutex_);
+    replies_.clear();
+}
+
+std::vector<Bytes> ScriptedPeer::requests() {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+bool ScriptedPeer::waitForRequests(std::size_t n, int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= n; });
+}
+
+void ScriptedPeer::push(const Bytes& bytes) {
+    const int fd = kind_ == Kind::Tcp ? clientFd_ : masterFd_;
+    if (fd >= 0 && !bytes.empty()) (void)!::write(fd, bytes.data(), bytes.size());
+}
+
+void ScriptedPeer::serve() {
+    Bytes pending;
+    while (!stop_) {
+        if (kind_ == Kind::Tcp && clientFd_ < 0) {
+            pollfd p{listenFd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0) {
+                clientFd_ = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+                pending.clear();
+            }
+            continue;
+        }
+        handle(kind_ == Kind::Tcp ? clientFd_ : masterFd_, pending);
+    }
+}
+
+void ScriptedPeer::handle(int fd, Bytes& pending) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) return;
+    std::uint8_t buf[2048];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) {
+        if (kind_ == Kind::Tcp) {
+            ::close(clientFd_);
+            clientFd_ = -1;
+        } else {
+            ::usleep(5000);
+        }
+        return;
+    }
+    pending.insert(pending.end(), buf, buf + n);
+    for (;;) {
+        while (!pending.empty() && pending[0] != 0xAA) pending.erase(pending.begin());
+        const std::size_t size = completeFrameLength(pending);
+        if (size == 0) return;
+        Reply reply;
+        bool have = false;
+        {
+            std::lock_guard lock(mutex_);
+            requests_.emplace_back(pending.begin(), pending.begin() + static_cast<long>(size));
+            if (!replies_.empty()) {
+                reply = replies_.front();
+                replies_.pop_front();
+                have = true;
+            }
+        }
+        changed_.notify_all();
+        pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
+        if (!have) continue;
+        if (reply.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
+        if (!reply.bytes.empty()) (void)!::write(fd, reply.bytes.data(), reply.bytes.size());
+        if (reply.hangUpAfter && kind_ == Kind::Tcp) {
+            ::close(clientFd_);
+            clientFd_ = -1;
+            return;
+        }
+    }
+}
+
+} // namespace testing_support
