@@ -21,6 +21,7 @@ Command& Command::u8(std::uint8_t v) {
 Command& Command::be16(std::uint16_t v) { return u8(v >> 8).u8(v & 0xFF); }
 Command& Command::le16(std::uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
 Command& Command::le24(std::uint32_t v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF).u8((v >> 16) & 0xFF); }
+Command& Command::be24(std::uint32_t v) { return u8((v >> 16) & 0xFF).u8((v >> 8) & 0xFF).u8(v & 0xFF); }
 Command& Command::le32(std::uint32_t v) { return le16(v & 0xFFFF).le16(v >> 16); }
 Command& Command::be32(std::uint32_t v) { return be16(v >> 16).be16(v & 0xFFFF); }
 

@@ -31,6 +31,7 @@ public:
     Command& le32(std::uint32_t v);
     Command& be32(std::uint32_t v);
     Command& le24(std::uint32_t v);
+    Command& be24(std::uint32_t v);
     // n bytes the caller supplies; a null pointer with n > 0 is refused with -5.
     Command& bytes(const unsigned char* p, int n);
 
