@@ -1,0 +1,100 @@
+// varrok-sim: a card reader on loopback TCP and/or a pseudo-terminal, for
+// tests, demos and trying the library without hardware.
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "simulator/options.h"
+#include "simulator/posix.h"
+#include "simulator/pty_server.h"
+#include "simulator/reader.h"
+#include "simulator/tcp_server.h"
+#include "simulator/traffic_log.h"
+
+namespace {
+
+// Blocks until SIGINT/SIGTERM, standard input closing (with --stdin-quit) or
+// the --exit-after time.
+void waitForEnd(const sim::Options& options, int signals) {
+    const auto deadline = options.exitAfter
+                              ? std::optional(std::chrono::steady_clock::now() + *options.exitAfter)
+                              : std::nullopt;
+    for (;;) {
+        pollfd fds[2] = {{signals, POLLIN, 0}, {options.stdinQuit ? STDIN_FILENO : -1, POLLIN, 0}};
+        int timeout = -1;
+        if (deadline) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return;
+            timeout = static_cast<int>(left.count());
+        }
+        if (::poll(fds, 2, timeout) < 0) continue;
+        if (fds[0].revents) return;
+        if (fds[1].revents) {
+            char buffer[256];
+            if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) return;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    sim::Options options;
+    try {
+        options = sim::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "varrok-sim: " << error.what() << '\n' << sim::kUsage;
+        return 2;
+    }
+    if (options.help) {
+        std::cout << sim::kUsage;
+        return 0;
+    }
+
+    // Signals are taken from a descriptor, so every thread started below
+    // inherits them blocked and the main thread alone decides when to stop.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sim::Fd signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
+    std::signal(SIGPIPE, SIG_IGN);
+
+    sim::Reader reader;
+    reader.access([&](sim::ReaderState& state, sim::Field&) { state.address = options.address; });
+    reader.setAddressPolicy(options.policy);
+    if (options.fault) reader.faults().always(*options.fault);
+    if (options.faultOnce) reader.faults().once(*options.faultOnce);
+
+    std::optional<sim::TrafficLog> log;
+    if (options.verbose) log.emplace(std::cerr);
+    sim::TrafficLog* logPtr = log ? &*log : nullptr;
+
+    sim::TcpServer tcp(reader, logPtr);
+    sim::PtyServer pty(reader, logPtr);
+    try {
+        if (options.tcpPort) {
+            tcp.start(*options.tcpPort);
+            std::cout << "tcp 127.0.0.1:" << tcp.port() << std::endl;
+        }
+        if (options.pty) {
+            pty.start();
+            std::cout << "pty " << pty.path() << std::endl;
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "varrok-sim: " << error.what() << '\n';
+        return 1;
+    }
+
+    waitForEnd(options, signals.get());
+    tcp.stop();
+    pty.stop();
+    return 0;
+}
