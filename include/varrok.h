@@ -501,6 +501,16 @@ VARROK_API int rf_at020_count(unsigned short icdev, unsigned char* data);
 VARROK_API int rf_at020_deselect(unsigned short icdev);
 VARROK_API int rf_request_080(unsigned short icdev, unsigned char param1, unsigned char param2, unsigned char* data, unsigned char* len);
 
+/* ---- Connections of the card tool ------------------------------------------ */
+/* Open a reader (serial port number and baud rate, or IPv4 text and TCP port) and return a
+ * connection handle >= 0x1000, or -1. Its low 16 bits are the icdev of every later call: it
+ * reaches this reader alone, and frames carry the reader's own device address (read at connect
+ * time; rf_Reader_SetID through the handle follows a change). Several connections may be open. */
+VARROK_API int rf_init_com(int port, int baud);
+VARROK_API int rf_init_net(const char* address, int port);
+/* Closes the connection whose handle has these low 16 bits: 0, or -6 when there is none. */
+VARROK_API int rf_ClosePortVer5(unsigned short icdev);
+
 /* ---- DES service (host-side, no reader involved) ------------------------ */
 /* ECB over len/8 whole blocks; a tail of len%8 bytes is left alone. A key of up to 8 (keylen <= 0: all zero)
  * bytes is single DES (zero-padded), 9-16 bytes two-key triple DES (K2 zero-padded).

@@ -10,7 +10,7 @@
 namespace varrok {
 
 Command::Command(unsigned short icdev, std::uint8_t code, unsigned timeoutMs)
-    : icdev_(icdev), address_(icdev), code_(code), timeoutMs_(timeoutMs) {}
+    : icdev_(icdev), code_(code), timeoutMs_(timeoutMs) {}
 
 Command& Command::u8(std::uint8_t v) {
     if (length_ < CCommPacket::kMaxBody) request_[length_++] = v;
@@ -51,17 +51,18 @@ Command& Command::out(const void* p) { return check(p != nullptr); }
 
 Command& Command::addressedTo(std::uint16_t address) {
     address_ = address;
+    redirected_ = true;
     return *this;
 }
 
 int Command::run(const std::function<int(const CCommPacket&)>& read) {
     if (earlyError_ != 0) return earlyError_;
-    CCommBus* bus = findTransport(icdev_);
-    if (bus == nullptr) return -1;
+    const Route route = findRoute(icdev_);
+    if (route.bus == nullptr) return -1;
     if (argumentError_ != 0) return argumentError_;
     if (overflow_) return -5; // the request would not fit one frame
-    CCommPacket frame(address_, code_, request_, length_);
-    if (const int rc = exchange(*bus, frame, timeoutMs_); rc != 0) return rc;
+    CCommPacket frame(redirected_ ? address_ : route.address, code_, request_, length_);
+    if (const int rc = exchange(*route.bus, frame, timeoutMs_); rc != 0) return rc;
     frame.decode();
     if (const std::uint8_t status = frame.status(); status != 0) return status;
     return read(frame);

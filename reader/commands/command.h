@@ -56,7 +56,8 @@ private:
     int run(const std::function<int(const CCommPacket&)>& read);
 
     unsigned short icdev_;
-    std::uint16_t address_;
+    std::uint16_t address_ = 0;
+    bool redirected_ = false;
     std::uint8_t code_;
     unsigned timeoutMs_;
     std::uint8_t request_[CCommPacket::kMaxBody];

@@ -1,5 +1,6 @@
 // The reader's own peripherals and identity.
 #include "commands/command.h"
+#include "link/readers.h"
 #include "varrok.h"
 
 #include <cstdlib>
@@ -16,7 +17,10 @@ constexpr unsigned char kSegments[11] = {0x7E, 0x30, 0x6D, 0x79, 0x33, 0x5B, 0x5
 extern "C" {
 
 VARROK_API int rf_Reader_SetID(unsigned short icdev, unsigned short newid) {
-    return Command(icdev, 0x02, 100).be16(newid).none();
+    const int rc = Command(icdev, 0x02, 100).be16(newid).none();
+    // A card-tool connection keeps reaching its reader under the new address.
+    if (rc == 0) varrok::readdressAlias(icdev, newid);
+    return rc;
 }
 
 VARROK_API int rf_Reader_GetID(unsigned short icdev, unsigned short* id) {

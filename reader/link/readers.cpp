@@ -21,6 +21,11 @@ struct OpenReader {
 // Keys compare byte by byte, a prefix first: COM10 < COM3 < TCP://...
 std::map<std::string, OpenReader> names;
 std::map<std::uint16_t, CCommBus*> addresses;
+struct Alias {
+    long long reader;
+    std::uint16_t address;
+};
+std::map<std::uint16_t, Alias> aliases;
 // Handles are never reused, so a stale handle can never reach a newer reader.
 long long nextHandle = 0x10000;
 
@@ -30,14 +35,16 @@ std::string connectionKey(const std::string& text) {
     return {};
 }
 
-void unbind(const CCommBus* bus) {
+void unbind(const OpenReader& reader) {
     for (auto it = addresses.begin(); it != addresses.end();)
-        it = it->second == bus ? addresses.erase(it) : std::next(it);
+        it = it->second == reader.bus.get() ? addresses.erase(it) : std::next(it);
+    for (auto it = aliases.begin(); it != aliases.end();)
+        it = it->second.reader == reader.handle ? aliases.erase(it) : std::next(it);
 }
 
 void destroy(std::map<std::string, OpenReader>::iterator it) {
     it->second.bus->close();
-    unbind(it->second.bus.get());
+    unbind(it->second);
     names.erase(it);
 }
 
@@ -49,10 +56,33 @@ std::map<std::string, OpenReader>::iterator byHandle(long long handle) {
 
 } // namespace
 
-CCommBus* findTransport(int icdev) {
-    const auto bound = addresses.find(static_cast<std::uint16_t>(icdev));
-    if (bound != addresses.end()) return bound->second;
-    return names.empty() ? nullptr : names.begin()->second.bus.get();
+CCommBus* findTransport(int icdev) { return findRoute(icdev).bus; }
+
+Route findRoute(int icdev) {
+    const auto address = static_cast<std::uint16_t>(icdev);
+    if (const auto alias = aliases.find(address); alias != aliases.end())
+        if (const auto reader = byHandle(alias->second.reader); reader != names.end())
+            return {reader->second.bus.get(), alias->second.address};
+    if (const auto bound = addresses.find(address); bound != addresses.end()) return {bound->second, address};
+    if (names.empty()) return {};
+    return {names.begin()->second.bus.get(), address};
+}
+
+void addAlias(std::uint16_t icdev, long long readerHandle, std::uint16_t address) {
+    aliases[icdev] = Alias{readerHandle, address};
+}
+
+void removeAlias(std::uint16_t icdev) { aliases.erase(icdev); }
+
+bool hasAlias(std::uint16_t icdev) { return aliases.count(icdev) != 0; }
+
+long long aliasReader(std::uint16_t icdev) {
+    const auto it = aliases.find(icdev);
+    return it == aliases.end() ? 0 : it->second.reader;
+}
+
+void readdressAlias(std::uint16_t icdev, std::uint16_t address) {
+    if (const auto it = aliases.find(icdev); it != aliases.end()) it->second.address = address;
 }
 
 } // namespace varrok
@@ -82,6 +112,7 @@ extern "C" VARROK_API int ReaderClose(long long handle) {
         for (auto& [key, reader] : names) reader.bus->close();
         names.clear();
         addresses.clear();
+        aliases.clear();
         return 0;
     }
     const auto it = byHandle(handle);
