@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Installs what it needs on a fresh Debian 12.
+# Builds everything and runs every test: the plain build, the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short fuzzing run of
+# every fuzz target. Installs what it needs on a fresh Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
+
+echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2
 ctest --test-dir build -j2 --output-on-failure --timeout 300
+
+echo "== build and test with sanitizers"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARROK_SANITIZE=ON >/dev/null
+cmake --build build-asan -j2 --target test_link test_commands test_crypto test_simulator test_endtoend
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
+
+echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-60}s per target"
+./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-60}"
+echo "== all green"

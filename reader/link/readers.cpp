@@ -68,6 +68,13 @@ Route findRoute(int icdev) {
     return {names.begin()->second.bus.get(), address};
 }
 
+long long adoptTransport(const std::string& key, std::unique_ptr<CCommBus> bus) {
+    if (auto old = names.find(key); old != names.end()) destroy(old);
+    const long long handle = nextHandle++;
+    names.emplace(key, OpenReader{handle, std::move(bus)});
+    return handle;
+}
+
 void addAlias(std::uint16_t icdev, long long readerHandle, std::uint16_t address) {
     aliases[icdev] = Alias{readerHandle, address};
 }
@@ -102,9 +109,7 @@ extern "C" VARROK_API long long ReaderOpen(const char* text) {
     if (key.compare(0, 3, "COM") == 0) bus = std::make_unique<CCommBusCom>();
     else bus = std::make_unique<CCommBusTcp>();
     if (bus->open(upper.c_str()) != 0) return -1;
-    const long long handle = nextHandle++;
-    names.emplace(key, OpenReader{handle, std::move(bus)});
-    return handle;
+    return adoptTransport(key, std::move(bus));
 }
 
 extern "C" VARROK_API int ReaderClose(long long handle) {

@@ -5,6 +5,8 @@
 #include "link/bus.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace varrok {
 
@@ -19,6 +21,11 @@ struct Route {
     std::uint16_t address = 0;
 };
 Route findRoute(int icdev);
+
+// Records an already open transport under a connection key and returns its
+// reader handle, replacing any reader of that key. ReaderOpen ends here; so
+// do in-process transports of tests and fuzzers.
+long long adoptTransport(const std::string& key, std::unique_ptr<CCommBus> bus);
 
 // Connection handles of the card tool: an icdev that reaches the reader
 // opened under `readerHandle` and is sent there as `address`.

@@ -1,0 +1,7 @@
+#include "simulator/families.h"
+
+namespace sim {
+
+void installAllFamilies(Reader& /*reader*/) {}
+
+} // namespace sim

@@ -1,0 +1,12 @@
+#pragma once
+// Every card family the simulated reader knows, in one place: the program,
+// the scenario loader and the fuzzer all build the same reader from here.
+
+#include "simulator/reader.h"
+
+namespace sim {
+
+// Registers the command handlers of every card family on the reader.
+void installAllFamilies(Reader& reader);
+
+} // namespace sim
