@@ -2,6 +2,7 @@
 // against it. Most forward unchanged; a few write a fixed answer length
 // first, take a byte where the newer call takes a 16-bit block, or take a
 // PUPI as an integer. Parameters a0, a1, ... are those of the newer call, in order.
+#include "link/readers.h"
 #include "varrok.h"
 
 #include <cstring>
@@ -13,8 +14,12 @@ void pupiBytes(unsigned int pupi, unsigned char out[4]) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(pupi >> (8 * i));
 }
 
-void setLength(unsigned char* len, unsigned char n) {
+// The length goes out before the call, whatever the call then returns. With
+// nowhere to put it the call is refused like any other null answer pointer:
+// -5 after the reader lookup, nothing sent.
+bool setLength(unsigned short icdev, unsigned char* len, unsigned char n) {
     if (len != nullptr) *len = n;
+    return len != nullptr || varrok::findTransport(icdev) == nullptr;
 }
 
 } // namespace
@@ -28,7 +33,7 @@ VARROK_API int rf_M1_authentication1(unsigned short icdev, unsigned char a1, uns
 VARROK_API int rf_M1_authentication2(unsigned short icdev, unsigned char a1, unsigned char a2, unsigned char* a3) { return rf_M1_Authentication(icdev, a1, a2, a3); }
 VARROK_API int rf_download_key(unsigned short icdev, unsigned char a1, unsigned char* a2) { return rf_M1_DownloadKeyToReader(icdev, a1, a2); }
 VARROK_API int rf_M1_read(unsigned short icdev, unsigned char block, unsigned char* data, unsigned char* len) {
-    setLength(len, 16);
+    if (!setLength(icdev, len, 16)) return -5;
     return rf_M1_Read(icdev, block, data);
 }
 VARROK_API int rf_M1_write(unsigned short icdev, unsigned char a1, unsigned char* a2) { return rf_M1_Write(icdev, a1, a2); }
@@ -44,7 +49,7 @@ VARROK_API int rf_ul_write(unsigned short icdev, unsigned char a1, unsigned char
 
 // Type B, ISO 14443-4 and ID cards.
 VARROK_API int rf_atqb(unsigned short icdev, unsigned char mode, unsigned char* atqb, unsigned char* len) {
-    setLength(len, 12);
+    if (!setLength(icdev, len, 12)) return -5;
     return rf_ISO14443B_Request(icdev, mode, atqb);
 }
 VARROK_API int rf_attrib(unsigned short icdev, unsigned int pupi, unsigned char param) {
@@ -114,7 +119,7 @@ VARROK_API int MFP_L3PurseBackup(unsigned short icdev, unsigned char src, unsign
 
 // ST SR176 and SRIX.
 VARROK_API int rf_sr176_readblock(unsigned short icdev, unsigned char block, unsigned char* data, unsigned char* len) {
-    setLength(len, 2);
+    if (!setLength(icdev, len, 2)) return -5;
     return rf_ST_SR176_ReadBlock(icdev, block, data);
 }
 VARROK_API int rf_sr176_writeblock(unsigned short icdev, unsigned char a1, unsigned char* a2) { return rf_ST_SR176_WriteBlock(icdev, a1, a2); }
@@ -123,12 +128,12 @@ VARROK_API int rf_sr176_multi_write(unsigned short icdev, unsigned char a1, unsi
 VARROK_API int rf_sr176_protectblock(unsigned short icdev, unsigned char a1) { return rf_ST_SR176_ProtectBlock(icdev, a1); }
 VARROK_API int rf_sr176_getprotectreg(unsigned short icdev, unsigned char* a1) { return rf_ST_SR176_GetProtectReg(icdev, a1); }
 VARROK_API int rf_srix4k_getuid(unsigned short icdev, unsigned char* uid, unsigned char* len) {
-    setLength(len, 8);
+    if (!setLength(icdev, len, 8)) return -5;
     return rf_ST_SRI_GetUID(icdev, uid);
 }
 VARROK_API int rf_srix4k_readblock(unsigned short icdev, unsigned char block, unsigned char* data,
                                    unsigned char* len) {
-    setLength(len, 4);
+    if (!setLength(icdev, len, 4)) return -5;
     return rf_ST_SRI_ReadBlock(icdev, block, data);
 }
 VARROK_API int rf_srix4k_writeblock(unsigned short icdev, unsigned char a1, unsigned char* a2) { return rf_ST_SRI_WriteBlock(icdev, a1, a2); }
@@ -136,7 +141,7 @@ VARROK_API int rf_srix4k_multi_read(unsigned short icdev, unsigned char a1, unsi
 VARROK_API int rf_srix4k_multi_write(unsigned short icdev, unsigned char a1, unsigned char a2, unsigned char* a3) { return rf_ST_SRI_MultiWrite(icdev, a1, a2, a3); }
 VARROK_API int rf_srix4k_authenticate(unsigned short icdev, unsigned char* data, unsigned char* resp,
                                       unsigned char* len) {
-    setLength(len, 3);
+    if (!setLength(icdev, len, 3)) return -5;
     return rf_ST_SRIX_Authenticate(icdev, data, resp);
 }
 VARROK_API int rf_srix4k_writelockreg(unsigned short icdev, unsigned char a1) { return rf_ST_SRI_WriteLockReg(icdev, a1); }
@@ -144,7 +149,7 @@ VARROK_API int rf_srix4k_writelockreg(unsigned short icdev, unsigned char a1) { 
 // AT88RF020 and AT88RF080.
 VARROK_API int rf_at020_check(unsigned short icdev, unsigned char* a1) { return rf_AT88RF020_Check(icdev, a1); }
 VARROK_API int rf_at020_read(unsigned short icdev, unsigned char page, unsigned char* data, unsigned char* len) {
-    setLength(len, 8);
+    if (!setLength(icdev, len, 8)) return -5;
     return rf_AT88RF020_Read(icdev, page, data);
 }
 VARROK_API int rf_at020_write(unsigned short icdev, unsigned char a1, unsigned char* a2) { return rf_AT88RF020_write(icdev, a1, a2); }
