@@ -9,7 +9,7 @@ cmake --build build -j2 --target varrok-sim find_reader >/dev/null
 
 out=$(mktemp)
 trap 'kill "$sim" 2>/dev/null || true; rm -f "$out"' EXIT
-build/simulator/varrok-sim --tcp 0 --pty --exit-after 60 >"$out" &
+build/simulator/varrok-sim --tcp 0 --pty --scenario simulator/scenarios/demo.json --exit-after 60 >"$out" &
 sim=$!
 for _ in $(seq 100); do
     grep -q '^pty ' "$out" && grep -q '^tcp ' "$out" && break

@@ -9,10 +9,12 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "simulator/families.h"
 #include "simulator/options.h"
 #include "simulator/posix.h"
 #include "simulator/pty_server.h"
 #include "simulator/reader.h"
+#include "simulator/scenario.h"
 #include "simulator/tcp_server.h"
 #include "simulator/traffic_log.h"
 
@@ -56,6 +58,11 @@ int main(int argc, char** argv) {
         std::cout << sim::kUsage;
         return 0;
     }
+    const sim::CardKinds kinds = sim::allCardKinds();
+    if (options.listKinds) {
+        for (const auto& kind : kinds.names()) std::cout << kind << "  " << kinds.summary(kind) << '\n';
+        return 0;
+    }
 
     // Signals are taken from a descriptor, so every thread started below
     // inherits them blocked and the main thread alone decides when to stop.
@@ -68,7 +75,16 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     sim::Reader reader;
+    sim::installAllFamilies(reader);
     reader.access([&](sim::ReaderState& state, sim::Field&) { state.address = options.address; });
+    if (options.scenario) {
+        try {
+            sim::applyScenario(sim::loadScenarioFile(*options.scenario, kinds), reader);
+        } catch (const std::exception& error) {
+            std::cerr << "varrok-sim: " << *options.scenario << ": " << error.what() << '\n';
+            return 2;
+        }
+    }
     reader.setAddressPolicy(options.policy);
     if (options.fault) reader.faults().always(*options.fault);
     if (options.faultOnce) reader.faults().once(*options.faultOnce);

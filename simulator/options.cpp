@@ -19,6 +19,8 @@ const char* const kUsage =
     "  --fault-once FAULT  misbehave on the first answer only\n"
     "  --exit-after SECS   stop after this many seconds\n"
     "  --stdin-quit        stop when standard input closes\n"
+    "  --scenario FILE     put the cards of a scenario file in the field (see SCENARIOS.md)\n"
+    "  --list-kinds        list the card kinds a scenario may name, and stop\n"
     "Prints 'tcp 127.0.0.1:PORT' and 'pty PATH' on stdout once serving;\n"
     "stops on SIGINT or SIGTERM.\n";
 
@@ -65,6 +67,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.exitAfter = std::chrono::seconds(parseNumber(value(), 1'000'000, option));
         } else if (option == "--stdin-quit") {
             options.stdinQuit = true;
+        } else if (option == "--scenario") {
+            options.scenario = value();
+        } else if (option == "--list-kinds") {
+            options.listKinds = true;
         } else if (option == "--help" || option == "-h") {
             options.help = true;
         } else {
