@@ -29,6 +29,11 @@ public:
     // or nullopt for cards without an application.
     virtual std::optional<Bytes> apdu(const Bytes& /*command*/) { return std::nullopt; }
 
+    // The card left its session: halted (HLTA), refused a command, or woken
+    // again by REQA/WUPA. Authentication and protocol state end here; the
+    // memory stays. Families with sessions of their own override it.
+    virtual void leaveSession() {}
+
 protected:
     void setSak(std::uint8_t sak) { sak_ = sak; }
 

@@ -79,11 +79,13 @@ TypeACard* selectedTypeA(Context& c) {
 
 // Our own card models react to the protocol events the reader drives.
 void onWake(TypeACard& card) {
+    card.leaveSession();
     if (auto* classic = dynamic_cast<ClassicCard*>(&card)) classic->endSession();
     if (auto* ul = dynamic_cast<UltralightCard*>(&card)) ul->wake();
 }
 
 void onHaltOrNak(TypeACard& card) {
+    card.leaveSession();
     if (auto* classic = dynamic_cast<ClassicCard*>(&card)) classic->endSession();
     if (auto* ul = dynamic_cast<UltralightCard*>(&card)) ul->halt();
 }

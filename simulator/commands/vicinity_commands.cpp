@@ -1,0 +1,346 @@
+#include "simulator/commands/vicinity_commands.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "simulator/cards/icode1.h"
+#include "simulator/cards/iso15693.h"
+
+namespace sim {
+
+namespace {
+
+using namespace iso15693;
+using Params = std::span<const std::uint8_t>;
+
+constexpr std::size_t kUidSize = std::tuple_size_v<Uid15693>;
+constexpr std::size_t kHeader = 1 + kUidSize; // flags, UID
+
+Uid15693 uidAt(const Bytes& data, std::size_t offset) {
+    Uid15693 uid{};
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), uid.size(), uid.begin());
+    return uid;
+}
+
+// The tags a request with a flags byte reaches; see the header for the rules.
+struct Hearers {
+    std::vector<Iso15693Tag*> tags;
+    Status none = Status::NoCard; // what to answer when tags is empty
+};
+
+Hearers hearers(const Field& field, std::uint8_t flags, const Uid15693& uid) {
+    Hearers found;
+    const bool addressed = flags & kAddressFlag, selectOnly = flags & kSelectFlag;
+    if (addressed && selectOnly) {
+        found.none = Status::BadParameter;
+        return found;
+    }
+    for (Iso15693Tag* tag : field.inRange<Iso15693Tag>()) {
+        const bool hears = addressed    ? tag->uid() == uid
+                           : selectOnly ? tag->state() == Iso15693Tag::State::Selected
+                                        : tag->hearsUnaddressed();
+        if (hears) found.tags.push_back(tag);
+    }
+    return found;
+}
+
+// A command that reaches its tags by flags and UID. run gets the bytes after the UID.
+struct TagCommand {
+    std::uint8_t code;
+    std::size_t parameters;
+    Answer (*run)(Iso15693Tag&, std::uint8_t flags, Params);
+};
+
+// A read-style answer must fit one response frame.
+bool fitsFrame(std::size_t count, std::size_t bytesPerBlock) {
+    return count * bytesPerBlock <= kMaxResponseData;
+}
+
+Answer answer(Status status, Bytes data = {}) {
+    if (status != Status::Ok) return status;
+    return Answer::ok(std::move(data));
+}
+
+const TagCommand kTagCommands[] = {
+    {vicinity::ResetToReady, 0,
+     [](Iso15693Tag& tag, std::uint8_t, Params) -> Answer {
+         tag.resetToReady();
+         return Answer::ok();
+     }},
+    {vicinity::ReadBlocks, 2,
+     [](Iso15693Tag& tag, std::uint8_t flags, Params p) -> Answer {
+         const bool security = flags & kOptionFlag;
+         if (!fitsFrame(p[1], kBlockSize + (security ? 1 : 0))) return Status::BadParameter;
+         Bytes data;
+         const Status s = tag.read(p[0], p[1], security, data);
+         return answer(s, std::move(data));
+     }},
+    {vicinity::WriteBlock, 1 + kBlockSize,
+     [](Iso15693Tag& tag, std::uint8_t, Params p) -> Answer { return tag.write(p[0], p.subspan(1)); }},
+    {vicinity::LockBlock, 1,
+     [](Iso15693Tag& tag, std::uint8_t, Params p) -> Answer { return tag.lock(p[0]); }},
+    {vicinity::WriteAfi, 1,
+     [](Iso15693Tag& tag, std::uint8_t, Params p) -> Answer { return tag.writeAfi(p[0]); }},
+    {vicinity::LockAfi, 0, [](Iso15693Tag& tag, std::uint8_t, Params) -> Answer { return tag.lockAfi(); }},
+    {vicinity::WriteDsfid, 1,
+     [](Iso15693Tag& tag, std::uint8_t, Params p) -> Answer { return tag.writeDsfid(p[0]); }},
+    {vicinity::LockDsfid, 0,
+     [](Iso15693Tag& tag, std::uint8_t, Params) -> Answer { return tag.lockDsfid(); }},
+    {vicinity::SystemInformation, 0,
+     [](Iso15693Tag& tag, std::uint8_t, Params) -> Answer { return Answer::ok(tag.systemInformation()); }},
+    {vicinity::BlockSecurity, 2,
+     [](Iso15693Tag& tag, std::uint8_t, Params p) -> Answer {
+         if (!fitsFrame(p[1], 1)) return Status::BadParameter;
+         Bytes data;
+         const Status s = tag.blockSecurity(p[0], p[1], data);
+         return answer(s, std::move(data));
+     }},
+};
+
+Handler tagHandler(const TagCommand& command) {
+    return [&command](const Request& request, Context& context) -> std::optional<Answer> {
+        if (!hasLength(request, kHeader + command.parameters)) return Status::BadLength;
+        const std::uint8_t flags = request.data[0];
+        const Hearers reached = hearers(context.field, flags, uidAt(request.data, 1));
+        if (reached.tags.empty()) return Answer(reached.none);
+        const Params params = Params(request.data).subspan(kHeader);
+        // Every tag that heard it acts; the first one's answer is the one the reader receives.
+        std::optional<Answer> first;
+        for (Iso15693Tag* tag : reached.tags) {
+            Answer a = command.run(*tag, flags, params);
+            if (!first) first = std::move(a);
+        }
+        return first;
+    };
+}
+
+Bytes inventoryRecord(const Iso15693Tag& tag) {
+    Bytes record(1 + kUidSize);
+    record[0] = tag.dsfid();
+    std::copy(tag.uid().begin(), tag.uid().end(), record.begin() + 1);
+    return record;
+}
+
+std::optional<Answer> inventory(const Request& request, Context& context) {
+    if (!hasLength(request, 0)) return Status::BadLength;
+    for (Iso15693Tag* tag : context.field.inRange<Iso15693Tag>())
+        if (tag->hearsUnaddressed()) return Answer::ok(inventoryRecord(*tag));
+    return Status::NoCard;
+}
+
+std::optional<Answer> multiInventory(const Request& request, Context& context) {
+    if (!hasLength(request, 2)) return Status::BadLength;
+    const bool filter = request.data[0] & vicinity::kAfiFilter;
+    const std::uint8_t afi = request.data[1];
+    Bytes data{0};
+    for (Iso15693Tag* tag : context.field.inRange<Iso15693Tag>()) {
+        if (data[0] == vicinity::kMaxInventoried) break;
+        if (!tag->hearsUnaddressed() || (filter && !tag->matchesAfi(afi))) continue;
+        const Bytes record = inventoryRecord(*tag);
+        data.insert(data.end(), record.begin(), record.end());
+        ++data[0];
+    }
+    if (data[0] == 0) return Status::NoCard;
+    return Answer::ok(std::move(data));
+}
+
+std::optional<Answer> stayQuiet(const Request& request, Context& context) {
+    if (!hasLength(request, kUidSize)) return Status::BadLength;
+    const Uid15693 uid = uidAt(request.data, 0);
+    bool found = false;
+    for (Iso15693Tag* tag : context.field.inRange<Iso15693Tag>())
+        if (tag->uid() == uid) {
+            tag->stayQuiet();
+            found = true;
+        }
+    return found ? Answer::ok() : Answer(Status::NoCard);
+}
+
+std::optional<Answer> select(const Request& request, Context& context) {
+    if (!hasLength(request, kUidSize)) return Status::BadLength;
+    const Uid15693 uid = uidAt(request.data, 0);
+    bool found = false;
+    for (Iso15693Tag* tag : context.field.inRange<Iso15693Tag>()) {
+        if (tag->uid() == uid) {
+            tag->select();
+            found = true;
+        } else if (tag->state() == Iso15693Tag::State::Selected) {
+            tag->resetToReady();
+        }
+    }
+    return found ? Answer::ok() : Answer(Status::NoCard);
+}
+
+// --- ICODE1 -----------------------------------------------------------------
+
+// The label the last request found, if it can still hear the reader.
+Icode1Label* currentLabel(const Field& field, Status& error) {
+    const auto labels = field.inRange<Icode1Label>();
+    auto* label = dynamic_cast<Icode1Label*>(field.selected());
+    if (label && !label->halted() && std::find(labels.begin(), labels.end(), label) != labels.end())
+        return label;
+    error = labels.empty() ? Status::NoCard : Status::WrongCardState;
+    return nullptr;
+}
+
+std::optional<Answer> icode1Request(const Request& request, Context& context) {
+    if (!hasLength(request, 0)) return Status::BadLength;
+    for (Icode1Label* label : context.field.inRange<Icode1Label>()) {
+        if (label->halted()) continue;
+        context.field.select(label);
+        const auto serial = label->serial();
+        return Answer::ok(Bytes(serial.begin(), serial.end()));
+    }
+    return Status::NoCard;
+}
+
+std::optional<Answer> icode1Read(const Request& request, Context& context) {
+    if (!hasLength(request, 1)) return Status::BadLength;
+    Status error = Status::NoCard;
+    Icode1Label* label = currentLabel(context.field, error);
+    if (!label) return error;
+    Bytes data;
+    const Status s = label->read(request.data[0], data);
+    return answer(s, std::move(data));
+}
+
+std::optional<Answer> icode1Write(const Request& request, Context& context) {
+    if (!hasLength(request, 1 + Icode1Label::kPageSize)) return Status::BadLength;
+    Status error = Status::NoCard;
+    Icode1Label* label = currentLabel(context.field, error);
+    if (!label) return error;
+    return Answer(label->write(request.data[0], Params(request.data).subspan(1)));
+}
+
+std::optional<Answer> icode1Halt(const Request& request, Context& context) {
+    if (!hasLength(request, 0)) return Status::BadLength;
+    Status error = Status::NoCard;
+    Icode1Label* label = currentLabel(context.field, error);
+    if (!label) return error;
+    label->halt();
+    context.field.select(nullptr);
+    return Answer::ok();
+}
+
+// --- scenario kinds -----------------------------------------------------------
+
+void refuseUnknownMembers(const json::Value& card, std::initializer_list<std::string_view> known) {
+    for (const auto& member : card.asObject()) {
+        const std::string& name = member.first;
+        if (name == "kind" || name == "comment") continue;
+        if (std::find(known.begin(), known.end(), name) == known.end())
+            throw ScenarioError("unknown member \"" + name + "\"");
+    }
+}
+
+std::int64_t integerMember(const json::Value& card, std::string_view key, std::int64_t fallback,
+                           std::int64_t min, std::int64_t max) {
+    const json::Value* value = card.find(key);
+    if (!value) return fallback;
+    try {
+        return value->asInteger(min, max);
+    } catch (const json::Error& error) {
+        throw ScenarioError(std::string(key) + ": " + error.what());
+    }
+}
+
+bool boolMember(const json::Value& card, std::string_view key) {
+    const json::Value* value = card.find(key);
+    if (!value) return false;
+    try {
+        return value->asBool();
+    } catch (const json::Error& error) {
+        throw ScenarioError(std::string(key) + ": " + error.what());
+    }
+}
+
+std::unique_ptr<Card> makeIso15693(const json::Value& card) {
+    refuseUnknownMembers(card, {"uid", "maker", "serial", "blocks", "icReference", "dsfid", "afi",
+                                "dsfidLocked", "afiLocked", "data", "locked"});
+    Uid15693 uid{};
+    if (const auto given = optionalHexMember(card, "uid")) {
+        if (card.find("maker") || card.find("serial"))
+            throw ScenarioError("give either uid or maker and serial");
+        if (given->size() != uid.size()) throw ScenarioError("uid: expected 8 bytes");
+        std::copy(given->begin(), given->end(), uid.begin());
+    } else {
+        const auto maker = static_cast<std::uint8_t>(integerMember(card, "maker", kLabel28.maker, 0, 0xFF));
+        const auto& model = maker == kLabel28.maker ? kLabel28 : kTag64;
+        const auto serial = static_cast<std::uint64_t>(integerMember(card, "serial", 1, 0, 0xFFFFFFFFFFLL));
+        uid = makeUid(maker, model.icId, serial);
+    }
+    const auto& model = uid[6] == kLabel28.maker ? kLabel28 : kTag64;
+    const auto blocks = static_cast<std::size_t>(
+        integerMember(card, "blocks", static_cast<std::int64_t>(model.blocks), 1, kMaxBlocks));
+    const auto icReference =
+        static_cast<std::uint8_t>(integerMember(card, "icReference", model.icReference, 0, 0xFF));
+
+    auto tag = std::make_unique<Iso15693Tag>(uid, blocks, icReference);
+    tag->preset(static_cast<std::uint8_t>(integerMember(card, "dsfid", 0, 0, 0xFF)),
+                static_cast<std::uint8_t>(integerMember(card, "afi", 0, 0, 0xFF)),
+                boolMember(card, "dsfidLocked"), boolMember(card, "afiLocked"));
+    if (const auto data = optionalHexMember(card, "data")) {
+        try {
+            tag->load(0, *data);
+        } catch (const std::out_of_range&) {
+            throw ScenarioError("data: expected whole 4-byte blocks, at most " + std::to_string(blocks));
+        }
+    }
+    if (const json::Value* locked = card.find("locked")) {
+        if (!locked->isArray()) throw ScenarioError("locked: expected an array of block numbers");
+        for (const json::Value& block : locked->asArray()) {
+            try {
+                tag->lockAtFactory(
+                    static_cast<std::size_t>(block.asInteger(0, static_cast<std::int64_t>(blocks) - 1)));
+            } catch (const json::Error& error) {
+                throw ScenarioError(std::string("locked: ") + error.what());
+            }
+        }
+    }
+    return tag;
+}
+
+std::unique_ptr<Card> makeIcode1(const json::Value& card) {
+    refuseUnknownMembers(card, {"serial", "data"});
+    const Bytes given = hexMember(card, "serial");
+    Icode1Label::Serial serial{};
+    if (given.size() != serial.size()) throw ScenarioError("serial: expected 8 bytes");
+    std::copy(given.begin(), given.end(), serial.begin());
+    auto label = std::make_unique<Icode1Label>(serial);
+    if (const auto data = optionalHexMember(card, "data")) {
+        try {
+            label->load(Icode1Label::kSerialPages, *data);
+        } catch (const std::out_of_range&) {
+            throw ScenarioError("data: expected whole 4-byte pages, at most 30");
+        }
+    }
+    return label;
+}
+
+} // namespace
+
+void addVicinityKinds(CardKinds& kinds) {
+    kinds.add("iso15693", makeIso15693, "ISO 15693 tag, 4-byte blocks (28 for maker 0x04, else 64)");
+    kinds.add("icode1", makeIcode1, "ICODE1 label, 32 pages of 4 bytes");
+}
+
+void installVicinity(Dispatcher& dispatcher) {
+    dispatcher.add(vicinity::Inventory, inventory);
+    dispatcher.add(vicinity::MultiInventory, multiInventory);
+    dispatcher.add(vicinity::StayQuiet, stayQuiet);
+    dispatcher.add(vicinity::Select, select);
+    for (const TagCommand& command : kTagCommands)
+        dispatcher.add(command.code, tagHandler(command));
+
+    dispatcher.add(vicinity::Icode1Request, icode1Request);
+    dispatcher.add(vicinity::Icode1Read, icode1Read);
+    dispatcher.add(vicinity::Icode1Write, icode1Write);
+    dispatcher.add(vicinity::Icode1Halt, icode1Halt);
+}
+
+} // namespace sim
