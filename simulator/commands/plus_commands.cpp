@@ -266,11 +266,11 @@ std::optional<Answer> classicMultiWrite(const Request& request, Context& context
 
 // ---- scenario kinds ---------------------------------------------------------------
 
-std::unique_ptr<Card> makePlus(MifarePlusCard::Size size, const json::Value& spec) {
-    const Bytes uid = hexMember(spec, "uid");
+std::unique_ptr<Card> makePlus(MifarePlusCard::Size size, const json::Value& card) {
+    const Bytes uid = hexMember(card, "uid");
     if (uid.size() != 4 && uid.size() != 7) throw ScenarioError("uid: expected 4 or 7 bytes");
     int level = 0;
-    if (const json::Value* value = spec.find("level")) {
+    if (const json::Value* value = card.find("level")) {
         try {
             level = static_cast<int>(value->asInteger(0, 3));
         } catch (const json::Error& error) {
