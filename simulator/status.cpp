@@ -32,6 +32,14 @@ std::string_view statusName(std::uint8_t status) {
         return "unknown command";
     case Status::InternalError:
         return "internal error";
+    case Status::SamAbsent:
+        return "no SAM in the slot";
+    case Status::SamMute:
+        return "SAM mute";
+    case Status::SamNotActivated:
+        return "SAM not activated";
+    case Status::SamPpsRefused:
+        return "SAM refused the PPS";
     }
     return "card-specific status";
 }

@@ -36,7 +36,14 @@ enum class Status : std::uint8_t {
     UnknownCommand = 0x20, // the reader has no command with this code
     InternalError = 0x21,  // a command failed inside the reader or built an answer too long for a frame
 
-    // 0x30-0x3F: reserved for the contact SAM slots.
+    // 0x30-0x3F: the contact SAM slots.
+    SamAbsent = 0x30,       // no SAM in the slot
+    SamMute = 0x31,         // the SAM gave no ATR the reader could read, or does not speak the slot's protocol
+    SamNotActivated = 0x32, // PPS, protocol change or APDU before a successful reset
+    SamPpsRefused = 0x33,   // the SAM kept its rate
+
+    // 0x40-0xFF other than the above: a DESFire card's own status, passed
+    // through as the card gave it (see simulator/cards/desfire.h).
     // 0xFC: never used, see above.
 };
 
