@@ -1,5 +1,6 @@
 #include "simulator/families.h"
 
+#include "simulator/commands/desfire_commands.h"
 #include "simulator/commands/plus_commands.h"
 #include "simulator/commands/small_tag_commands.h"
 #include "simulator/commands/type_a_commands.h"
@@ -16,6 +17,7 @@ void installAllFamilies(Reader& reader) {
     reader.install(installSmallTags);
     reader.install(installTypeB);
     reader.install(installVicinity);
+    reader.install(installDesfire);
 }
 
 CardKinds allCardKinds() {
@@ -25,6 +27,7 @@ CardKinds allCardKinds() {
     addSmallTagKinds(kinds);
     addTypeBKinds(kinds);
     addVicinityKinds(kinds);
+    addDesfireKinds(kinds);
     return kinds;
 }
 

@@ -42,8 +42,12 @@ enum class Status : std::uint8_t {
     SamNotActivated = 0x32, // PPS, protocol change or APDU before a successful reset
     SamPpsRefused = 0x33,   // the SAM kept its rate
 
-    // 0x40-0xFF other than the above: a DESFire card's own status, passed
-    // through as the card gave it (see simulator/cards/desfire.h).
+    // A DESFire card's own status bytes are passed through as the card gives
+    // them; they are the reader's answers to commands 0xB0-0xCE only, where
+    // the codes above do not occur (see simulator/cards/desfire.h):
+    //   0E out of EEPROM, 40 no such key, 7E length error, 9D permission denied,
+    //   9E parameter error, A0 application not found, AE authentication error,
+    //   BE boundary error, CE application count error, DE duplicate, F0 file not found.
     // 0xFC: never used, see above.
 };
 

@@ -25,7 +25,8 @@ namespace {
 constexpr const char* kField = R"({"cards": [
     {"kind": "classic1k", "uid": "11223344"},
     {"kind": "iso15693", "maker": 4, "serial": 77},
-    {"kind": "sr176", "uid": "0102030405060708"}
+    {"kind": "sr176", "uid": "0102030405060708"},
+    {"kind": "typeb", "pupi": "A1B2C3D4"}
 ]})";
 
 // The caller's buffers, filled with a mark that must survive every failure.
@@ -77,6 +78,18 @@ const std::vector<Case>& cases() {
         {"15693: counted inventory", 200, [] { field('1'); },
          [](Buffers& b) { return rf_ISO15693_Inventory(0, b.data, &b.len); }},
         {"ST: exact", 200, [] { field('s'); }, [](Buffers& b) { return rf_ST_GetCard(0, b.data); }},
+        {"type B: exact", 200, [] { field('B'); }, [](Buffers& b) { return rf_ISO14443B_Request(0, 1, b.data); }},
+        {"ISO 14443-4: variable", 200,
+         [] {
+             field('B');
+             unsigned char atqb[12], pupi[4] = {0xA1, 0xB2, 0xC3, 0xD4};
+             rf_ISO14443B_Request(0, 1, atqb);
+             rf_ISO14443B_Attribute(0, pupi, 0);
+         },
+         [](Buffers& b) {
+             unsigned char challenge[5] = {0x00, 0x84, 0x00, 0x00, 0x08};
+             return rf_ISO14443_4_COS(0, challenge, 5, b.data, &b.len, 200);
+         }},
     };
     return all;
 }
