@@ -26,7 +26,8 @@ constexpr const char* kField = R"({"cards": [
     {"kind": "classic1k", "uid": "11223344"},
     {"kind": "iso15693", "maker": 4, "serial": 77},
     {"kind": "sr176", "uid": "0102030405060708"},
-    {"kind": "typeb", "pupi": "A1B2C3D4"}
+    {"kind": "typeb", "pupi": "A1B2C3D4"},
+    {"kind": "desfire", "uid": "04112233445566"}
 ]})";
 
 // The caller's buffers, filled with a mark that must survive every failure.
@@ -58,12 +59,24 @@ void field(unsigned char type) {
     rf_Reader_SetAntenna(0, 1);
 }
 
-void classicSession() {
+// Several Type A cards lie in the field: halt the others until the one
+// with this SAK is the selected card.
+void selectBySak(unsigned char sak) {
     field('A');
     Buffers b;
-    rf_ISO14443A_GetCard(0, 0x52, b.data, &b.len);
+    for (int i = 0; i < 4; ++i) {
+        if (rf_ISO14443A_GetCard(0, 0x26, b.data, &b.len) != 0) return;
+        if (b.data[2] == sak) return;
+        rf_ISO14443A_Halt(0);
+    }
+}
+
+void classicSession() {
+    selectBySak(0x08);
     rf_M1_Authentication(0, 0x60, 4, kKey);
 }
+
+void desfireSelected() { selectBySak(0x20); }
 
 const std::vector<Case>& cases() {
     static const std::vector<Case> all = {
@@ -78,6 +91,8 @@ const std::vector<Case>& cases() {
         {"15693: counted inventory", 200, [] { field('1'); },
          [](Buffers& b) { return rf_ISO15693_Inventory(0, b.data, &b.len); }},
         {"ST: exact", 200, [] { field('s'); }, [](Buffers& b) { return rf_ST_GetCard(0, b.data); }},
+        {"DESFire: exact", 200, desfireSelected, [](Buffers& b) { return rf_DF_GetVer(0, b.data); }},
+        {"DESFire: list", 200, desfireSelected, [](Buffers& b) { return rf_DF_GetAppIDs(0, b.data, &b.len); }},
         {"type B: exact", 200, [] { field('B'); }, [](Buffers& b) { return rf_ISO14443B_Request(0, 1, b.data); }},
         {"ISO 14443-4: variable", 200,
          [] {
