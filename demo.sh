@@ -16,6 +16,10 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 tcp=$(sed -n 's/^tcp //p' "$out")
+if [ -z "$tcp" ]; then
+    echo "the simulator did not start" >&2
+    exit 1
+fi
 pty=$(sed -n 's/^pty //p' "$out")
 
 echo "== reader on TCP ${tcp}"

@@ -58,7 +58,10 @@ static void search_type_a(void) {
         print_hex("  ATQA", answer, 2);
         print_hex("  SAK", answer + 2, 1);
         print_hex("  UID", answer + 3, uidlen);
-        if ((answer[2] & 0x18) != 0) {
+        if (answer[2] == 0x20) {
+            unsigned char version[28];
+            if (rf_DF_GetVer(0, version) == 0) printf("  %-18sDESFire, storage byte %02X\n", "version", version[5]);
+        } else if ((answer[2] & 0x18) != 0) {
             read_classic_sector();
         } else if (answer[2] == 0x00) {
             unsigned char pages[16];
@@ -66,6 +69,32 @@ static void search_type_a(void) {
         }
         rf_ISO14443A_Halt(0);
     }
+}
+
+/* One ISO 15693 tag: its UID and first blocks. */
+static void search_vicinity(void) {
+    unsigned char inventory[9], len = 0, data[250], flags = 0x22;
+    rf_Reader_SetISOType(0, '1');
+    if (rf_ISO15693_Inventory(0, inventory, &len) != 0) {
+        printf("no ISO 15693 tag in the field\n");
+        return;
+    }
+    printf("ISO 15693 tag\n");
+    print_hex("  UID", inventory + 1, 8);
+    printf("  %-18s%02X\n", "maker", inventory[1 + 6]);
+    if (rf_ISO15693_Read(0, flags, inventory + 1, 0, 3, data, &len) == 0) print_text("  blocks 0-2", data, len);
+}
+
+/* One ISO 14443 Type B card: its ATQB. */
+static void search_type_b(void) {
+    unsigned char atqb[12];
+    rf_Reader_SetISOType(0, 'B');
+    if (rf_ISO14443B_Request(0, 1, atqb) != 0) {
+        printf("no Type B card in the field\n");
+        return;
+    }
+    printf("Type B card\n");
+    print_hex("  ATQB", atqb, 12);
 }
 
 int main(int argc, char** argv) {
@@ -78,6 +107,8 @@ int main(int argc, char** argv) {
     printf("reader open at %s\n", text);
     show_reader();
     search_type_a();
+    search_vicinity();
+    search_type_b();
     rf_Reader_SetBeep(0, 10);
     ReaderClose(0);
     return 0;

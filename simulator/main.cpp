@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         try {
             sim::applyScenario(sim::loadScenarioFile(*options.scenario, kinds), reader);
         } catch (const std::exception& error) {
-            std::cerr << "varrok-sim: " << *options.scenario << ": " << error.what() << '\n';
+            std::cerr << "varrok-sim: " << error.what() << '\n';
             return 2;
         }
     }
