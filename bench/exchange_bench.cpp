@@ -20,11 +20,13 @@ int main(int argc, char** argv) {
     unsigned char sn[8];
     int failures = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < count; ++i) failures += rf_Reader_GetSN(0, sn) != 0;
+    for (int i = 0; i < count; ++i)
+        failures += rf_Reader_GetSN(0, sn) != 0;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // GetSN sleeps 10 ms after each success, as readers need; take it out of the figure.
     const double perExchangeUs = (seconds - count * 0.010) / count * 1e6;
-    std::printf("%d exchanges, %d failed, %.1f us each (10 ms settle excluded)\n", count, failures, perExchangeUs);
+    std::printf("%d exchanges, %d failed, %.1f us each (10 ms settle excluded)\n", count, failures,
+                perExchangeUs);
     ReaderClose(0);
     return failures == 0 ? 0 : 1;
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 class ReplayBus : public varrok::CCommBus {
-public:
+  public:
     ReplayBus(const std::uint8_t* data, std::size_t size) : CCommBus(kTcp), data_(data), size_(size) {}
     int open(const char*) override { return 0; }
     bool close() override { return true; }
@@ -22,7 +22,7 @@ public:
     bool purge() override { return true; }
     bool setTimeouts(int, int) override { return true; }
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;

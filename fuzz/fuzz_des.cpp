@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     std::memcpy(key.data(), data, size < 24 ? size : 24);
 
     std::vector<unsigned char> area(32 + 160 + 32);
-    for (std::size_t i = 0; i < area.size(); ++i) area[i] = static_cast<unsigned char>(i < size ? data[i] : i);
+    for (std::size_t i = 0; i < area.size(); ++i)
+        area[i] = static_cast<unsigned char>(i < size ? data[i] : i);
     const std::vector<unsigned char> before = area;
 
     // The expected result, from separate buffers.

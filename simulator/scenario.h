@@ -14,6 +14,7 @@
 // (addTypeAKinds and the like); the loader looks the "kind" of each card up
 // there and hands the card's JSON object to the family's factory.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -91,5 +92,14 @@ Bytes hexMember(const json::Value& card, std::string_view key);
 std::optional<Bytes> optionalHexMember(const json::Value& card, std::string_view key);
 // "0A 1B" or "0a1b" -> {0x0A, 0x1B}; throws ScenarioError on odd length or non-hex.
 Bytes parseHex(std::string_view text);
+
+// A member holding exactly N bytes as hex text.
+template <std::size_t N> std::array<std::uint8_t, N> fixedHex(const json::Value& card, std::string_view key) {
+    const Bytes bytes = hexMember(card, key);
+    if (bytes.size() != N) throw ScenarioError(std::string(key) + ": expected " + std::to_string(N) + " bytes");
+    std::array<std::uint8_t, N> out{};
+    std::copy(bytes.begin(), bytes.end(), out.begin());
+    return out;
+}
 
 } // namespace sim

@@ -13,8 +13,10 @@ Command::Command(unsigned short icdev, std::uint8_t code, unsigned timeoutMs)
     : icdev_(icdev), code_(code), timeoutMs_(timeoutMs) {}
 
 Command& Command::u8(std::uint8_t v) {
-    if (length_ < CCommPacket::kMaxBody) request_[length_++] = v;
-    else overflow_ = true;
+    if (length_ < CCommPacket::kMaxBody)
+        request_[length_++] = v;
+    else
+        overflow_ = true;
     return *this;
 }
 
@@ -26,7 +28,9 @@ Command& Command::le32(std::uint32_t v) { return le16(v & 0xFFFF).le16(v >> 16);
 Command& Command::be32(std::uint32_t v) { return be16(v >> 16).be16(v & 0xFFFF); }
 
 Command& Command::bytes(const unsigned char* p, int n) {
-    if (n <= 0) return *this;
+    // A refused call reads nothing more of the caller's data: a count that
+    // failed its check says nothing about how large the caller's buffer is.
+    if (n <= 0 || earlyError_ != 0 || argumentError_ != 0) return *this;
     if (p == nullptr) return check(false);
     if (n > CCommPacket::kMaxBody - length_) {
         overflow_ = true;

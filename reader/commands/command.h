@@ -21,7 +21,7 @@
 namespace varrok {
 
 class Command {
-public:
+  public:
     Command(unsigned short icdev, std::uint8_t code, unsigned timeoutMs);
 
     // Request data, in frame order.
@@ -44,15 +44,15 @@ public:
     Command& addressedTo(std::uint16_t address);
 
     // Answer kinds.
-    int none();                                         // data ignored
-    int empty();                                        // no data allowed
-    int exact(int n, unsigned char* dst);               // exactly n bytes
+    int none();                           // data ignored
+    int empty();                          // no data allowed
+    int exact(int n, unsigned char* dst); // exactly n bytes
     int variable(unsigned char* dst, unsigned char* len);
     int counted(int count, int blockSize, unsigned char* dst, unsigned char* len);
     // For answers with a shape of their own: the decoded frame after a zero status.
     int answer(const std::function<int(const CCommPacket&)>& read);
 
-private:
+  private:
     int run(const std::function<int(const CCommPacket&)>& read);
 
     unsigned short icdev_;

@@ -44,7 +44,8 @@ int lengthPrefixedAnswer(const CCommPacket& f, bool mostSignificantFirst, unsign
                          unsigned* len) {
     if (f.dataLength() < 3) return -5;
     const unsigned char* a = f.data();
-    const unsigned n = mostSignificantFirst ? (a[0] << 16 | a[1] << 8 | a[2]) : (a[2] << 16 | a[1] << 8 | a[0]);
+    const unsigned n =
+        mostSignificantFirst ? (a[0] << 16 | a[1] << 8 | a[2]) : (a[2] << 16 | a[1] << 8 | a[0]);
     if (n > limit || n > static_cast<unsigned>(f.dataLength() - 3)) return -5;
     if (!mostSignificantFirst && n == 0) return -5; // an empty record read is an error
     *len = n;
@@ -56,7 +57,8 @@ int lengthPrefixedAnswer(const CCommPacket& f, bool mostSignificantFirst, unsign
 
 extern "C" {
 
-VARROK_API int rf_DF_Authenticat(unsigned short icdev, unsigned char keyno, unsigned char* key, unsigned char* data) {
+VARROK_API int rf_DF_Authenticat(unsigned short icdev, unsigned char keyno, unsigned char* key,
+                                 unsigned char* data) {
     return Command(icdev, 0xB0, 200).u8(keyno).bytes(key, 16).exact(16, data);
 }
 
@@ -86,8 +88,9 @@ VARROK_API int rf_DF_DeletApp(unsigned short icdev, unsigned int aid) {
 }
 
 VARROK_API int rf_DF_GetAppIDs(unsigned short icdev, unsigned char* aids, unsigned char* count) {
-    return Command(icdev, 0xB7, 200).out(aids).out(count).answer(
-        [&](const CCommPacket& f) { return listAnswer(f, aids, count); });
+    return Command(icdev, 0xB7, 200).out(aids).out(count).answer([&](const CCommPacket& f) {
+        return listAnswer(f, aids, count);
+    });
 }
 
 VARROK_API int rf_DF_SelectApp(unsigned short icdev, unsigned int aid) {
@@ -101,8 +104,9 @@ VARROK_API int rf_DF_GetVer(unsigned short icdev, unsigned char* data) {
 }
 
 VARROK_API int rf_DF_GetFileIDs(unsigned short icdev, unsigned char* ids, unsigned char* count) {
-    return Command(icdev, 0xBB, 200).out(ids).out(count).answer(
-        [&](const CCommPacket& f) { return listAnswer(f, ids, count); });
+    return Command(icdev, 0xBB, 200).out(ids).out(count).answer([&](const CCommPacket& f) {
+        return listAnswer(f, ids, count);
+    });
 }
 
 VARROK_API int rf_DF_GetFileSettings(unsigned short icdev, unsigned char fileno, unsigned char* data,
@@ -140,12 +144,14 @@ VARROK_API int rf_DF_CreateValueFile(unsigned short icdev, unsigned char fileno,
 }
 
 VARROK_API int rf_DF_CreateLinearRecordFile(unsigned short icdev, unsigned char fileno, unsigned char comm,
-                                            unsigned char* access, unsigned int recsize, unsigned int maxrecs) {
+                                            unsigned char* access, unsigned int recsize,
+                                            unsigned int maxrecs) {
     return createRecordFile(icdev, 0xC1, fileno, comm, access, recsize, maxrecs);
 }
 
 VARROK_API int rf_DF_CreateCyclicRecordFile(unsigned short icdev, unsigned char fileno, unsigned char comm,
-                                            unsigned char* access, unsigned int recsize, unsigned int maxrecs) {
+                                            unsigned char* access, unsigned int recsize,
+                                            unsigned int maxrecs) {
     return createRecordFile(icdev, 0xC2, fileno, comm, access, recsize, maxrecs);
 }
 
@@ -153,14 +159,19 @@ VARROK_API int rf_DF_DeleteFile(unsigned short icdev, unsigned char fileno) {
     return Command(icdev, 0xC3, 200).u8(fileno).none();
 }
 
-VARROK_API int rf_DF_ReadData(unsigned short icdev, unsigned char fileno, unsigned int offset, unsigned int length,
-                              unsigned char* data, unsigned int* len) {
-    return Command(icdev, 0xC4, 200).u8(fileno).be24(offset).be24(length).out(data).out(len).answer(
-        [&](const CCommPacket& f) { return lengthPrefixedAnswer(f, true, length, data, len); });
+VARROK_API int rf_DF_ReadData(unsigned short icdev, unsigned char fileno, unsigned int offset,
+                              unsigned int length, unsigned char* data, unsigned int* len) {
+    return Command(icdev, 0xC4, 200)
+        .u8(fileno)
+        .be24(offset)
+        .be24(length)
+        .out(data)
+        .out(len)
+        .answer([&](const CCommPacket& f) { return lengthPrefixedAnswer(f, true, length, data, len); });
 }
 
-VARROK_API int rf_DF_WriteData(unsigned short icdev, unsigned char fileno, unsigned int offset, unsigned int length,
-                               unsigned char* data) {
+VARROK_API int rf_DF_WriteData(unsigned short icdev, unsigned char fileno, unsigned int offset,
+                               unsigned int length, unsigned char* data) {
     return Command(icdev, 0xC5, 200)
         .check(length <= kMaxWrite)
         .u8(fileno)
@@ -203,10 +214,15 @@ VARROK_API int rf_DF_WriteRecord(unsigned short icdev, unsigned char fileno, uns
         .none();
 }
 
-VARROK_API int rf_DF_ReadRecord(unsigned short icdev, unsigned char fileno, unsigned int offset, unsigned int count,
-                                unsigned char* data, unsigned int* len) {
-    return Command(icdev, 0xCB, 200).u8(fileno).le24(offset).le24(count).out(data).out(len).answer(
-        [&](const CCommPacket& f) { return lengthPrefixedAnswer(f, false, 0xFFFFFF, data, len); });
+VARROK_API int rf_DF_ReadRecord(unsigned short icdev, unsigned char fileno, unsigned int offset,
+                                unsigned int count, unsigned char* data, unsigned int* len) {
+    return Command(icdev, 0xCB, 200)
+        .u8(fileno)
+        .le24(offset)
+        .le24(count)
+        .out(data)
+        .out(len)
+        .answer([&](const CCommPacket& f) { return lengthPrefixedAnswer(f, false, 0xFFFFFF, data, len); });
 }
 
 VARROK_API int rf_DF_ClearRecordFile(unsigned short icdev, unsigned char fileno) {

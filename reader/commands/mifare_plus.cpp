@@ -27,8 +27,8 @@ VARROK_API int rf_MFP_SwitchToHighLevel(unsigned short icdev, unsigned char leve
     return Command(icdev, 0x72, 200).u8(level).bytes(key, 16).none();
 }
 
-VARROK_API int rf_MFP_DataBlockAuthentication(unsigned short icdev, unsigned char keytype, unsigned short block,
-                                              unsigned char* key) {
+VARROK_API int rf_MFP_DataBlockAuthentication(unsigned short icdev, unsigned char keytype,
+                                              unsigned short block, unsigned char* key) {
     return Command(icdev, 0x73, 200).u8(keytype).be16(block).bytes(key, 16).none();
 }
 
@@ -36,16 +36,25 @@ VARROK_API int rf_MFP_FirstAuthentication(unsigned short icdev, unsigned short k
     return Command(icdev, 0x7B, 200).be16(keyaddr).bytes(key, 16).none();
 }
 
-VARROK_API int rf_MFP_FollowingAuthentication(unsigned short icdev, unsigned short keyaddr, unsigned char* key) {
+VARROK_API int rf_MFP_FollowingAuthentication(unsigned short icdev, unsigned short keyaddr,
+                                              unsigned char* key) {
     return Command(icdev, 0x7C, 200).be16(keyaddr).bytes(key, 16).none();
 }
 
-VARROK_API int rf_MFP_L3Read(unsigned short icdev, unsigned short block, unsigned char count, unsigned char* data) {
+VARROK_API int rf_MFP_L3Read(unsigned short icdev, unsigned short block, unsigned char count,
+                             unsigned char* data) {
     return Command(icdev, 0x74, 200).be16(block).u8(count).exact(count * 16, data);
 }
 
-VARROK_API int rf_MFP_L3Write(unsigned short icdev, unsigned char block, unsigned char count, unsigned char* data) {
-    return Command(icdev, 0x75, 200).check(count <= 3, -1).u8(0x00).u8(block).u8(count).bytes(data, count * 16).none();
+VARROK_API int rf_MFP_L3Write(unsigned short icdev, unsigned char block, unsigned char count,
+                              unsigned char* data) {
+    return Command(icdev, 0x75, 200)
+        .check(count <= 3, -1)
+        .u8(0x00)
+        .u8(block)
+        .u8(count)
+        .bytes(data, count * 16)
+        .none();
 }
 
 VARROK_API int rf_MFP_L3PurseCreate(unsigned short icdev, unsigned short block, int value) {

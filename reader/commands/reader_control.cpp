@@ -110,26 +110,37 @@ VARROK_API void rf_free(void* p) { std::free(p); }
 VARROK_API int rf_init_device_number(unsigned short icdev, unsigned short newid) {
     return rf_Reader_SetID(icdev, newid);
 }
-VARROK_API int rf_get_device_number(unsigned short icdev, unsigned short* id) { return rf_Reader_GetID(icdev, id); }
-VARROK_API int rf_get_model(unsigned short icdev, unsigned char* ver) { return rf_Reader_GetFirmwareVer(icdev, ver); }
+VARROK_API int rf_get_device_number(unsigned short icdev, unsigned short* id) {
+    return rf_Reader_GetID(icdev, id);
+}
+VARROK_API int rf_get_model(unsigned short icdev, unsigned char* ver) {
+    return rf_Reader_GetFirmwareVer(icdev, ver);
+}
 VARROK_API int rf_get_snr(unsigned short icdev, unsigned char* sn) { return rf_Reader_GetSN(icdev, sn); }
 VARROK_API int rf_beep(unsigned short icdev, unsigned char time) { return rf_Reader_SetBeep(icdev, time); }
-VARROK_API int rf_init_type(unsigned short icdev, unsigned char type) { return rf_Reader_SetISOType(icdev, type); }
-VARROK_API int rf_antenna_sta(unsigned short icdev, unsigned char state) { return rf_Reader_SetAntenna(icdev, state); }
-VARROK_API int rf_light(unsigned short icdev, unsigned char color) __attribute__((alias("rf_Reader_SetLight")));
-VARROK_API int rf_Reader_SetLed(unsigned short icdev, unsigned char color) __attribute__((alias("rf_Reader_SetLight")));
+VARROK_API int rf_init_type(unsigned short icdev, unsigned char type) {
+    return rf_Reader_SetISOType(icdev, type);
+}
+VARROK_API int rf_antenna_sta(unsigned short icdev, unsigned char state) {
+    return rf_Reader_SetAntenna(icdev, state);
+}
+VARROK_API int rf_light(unsigned short icdev, unsigned char color)
+    __attribute__((alias("rf_Reader_SetLight")));
+VARROK_API int rf_Reader_SetLed(unsigned short icdev, unsigned char color)
+    __attribute__((alias("rf_Reader_SetLight")));
 VARROK_API int rf_set_authentication_standard(unsigned short icdev, unsigned char standard) {
     return rf_Reader_SetAuthenticationStandard(icdev, standard);
 }
-VARROK_API int rf_display(unsigned short icdev, unsigned char mode, unsigned char point, unsigned char* data) {
+VARROK_API int rf_display(unsigned short icdev, unsigned char mode, unsigned char point,
+                          unsigned char* data) {
     return rf_Reader_DigtalDisplay(icdev, mode, point, data);
 }
-VARROK_API int rf_flash_read(unsigned short icdev, unsigned short page, unsigned char offset, unsigned char length,
-                             unsigned char* data) {
+VARROK_API int rf_flash_read(unsigned short icdev, unsigned short page, unsigned char offset,
+                             unsigned char length, unsigned char* data) {
     return rf_Reader_FlashRead(icdev, page, offset, length, data);
 }
-VARROK_API int rf_flash_write(unsigned short icdev, unsigned short page, unsigned char offset, unsigned char length,
-                              unsigned char* data) {
+VARROK_API int rf_flash_write(unsigned short icdev, unsigned short page, unsigned char offset,
+                              unsigned char length, unsigned char* data) {
     return rf_Reader_FlashWrite(icdev, page, offset, length, data);
 }
 

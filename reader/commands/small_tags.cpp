@@ -7,13 +7,18 @@ using varrok::Command;
 namespace {
 
 constexpr unsigned char kUssen = 0xE0;
-enum UssenOperation : unsigned char { kGetCard = 0x01, kGetCardWithParameters = 0x02, kWriteMemory = 0x12, kReadMemory = 0x13 };
+enum UssenOperation : unsigned char {
+    kGetCard = 0x01,
+    kGetCardWithParameters = 0x02,
+    kWriteMemory = 0x12,
+    kReadMemory = 0x13
+};
 
 unsigned char ussenMode(unsigned char mode) { return mode == 0x26 ? 0x26 : 0x52; }
 
 // Multi-block writes of every tag family share command 0x89 and differ in block size.
-int multiWrite(unsigned short icdev, unsigned char code, unsigned char start, unsigned char count, int blockSize,
-               unsigned char* data) {
+int multiWrite(unsigned short icdev, unsigned char code, unsigned char start, unsigned char count,
+               int blockSize, unsigned char* data) {
     return Command(icdev, code, 200).u8(start).u8(count).bytes(data, count * blockSize).none();
 }
 
@@ -129,13 +134,14 @@ VARROK_API int rf_AT88RF080_Request(unsigned short icdev, unsigned char param1, 
     return rc;
 }
 
-VARROK_API int rf_USSEN_GetCard(unsigned short icdev, unsigned char mode, unsigned char* data, unsigned char* len) {
+VARROK_API int rf_USSEN_GetCard(unsigned short icdev, unsigned char mode, unsigned char* data,
+                                unsigned char* len) {
     return Command(icdev, kUssen, 800).u8(kGetCard).u8(ussenMode(mode)).variable(data, len);
 }
 
-VARROK_API int rf_USSEN_GetCard_D(unsigned short icdev, unsigned char mode, unsigned char* data, unsigned char* len,
-                                  unsigned int param, unsigned char b1, unsigned char b2, unsigned char b3,
-                                  unsigned char b4) {
+VARROK_API int rf_USSEN_GetCard_D(unsigned short icdev, unsigned char mode, unsigned char* data,
+                                  unsigned char* len, unsigned int param, unsigned char b1, unsigned char b2,
+                                  unsigned char b3, unsigned char b4) {
     return Command(icdev, kUssen, 800)
         .u8(kGetCardWithParameters)
         .u8(ussenMode(mode))

@@ -32,7 +32,8 @@ VARROK_API int rf_ISO14443A_Request(unsigned short icdev, unsigned char mode, un
     return Command(icdev, 0x0C, 100).checkBeforeLookup(atqa != nullptr, -5).u8(sent).exact(2, atqa);
 }
 
-VARROK_API int rf_ISO14443A_GetCard(unsigned short icdev, unsigned char mode, unsigned char* data, unsigned char* len) {
+VARROK_API int rf_ISO14443A_GetCard(unsigned short icdev, unsigned char mode, unsigned char* data,
+                                    unsigned char* len) {
     return Command(icdev, 0x10, 200).u8(mode).variable(data, len);
 }
 
@@ -60,16 +61,22 @@ VARROK_API int rf_ISO14443A_SelectLevel3(unsigned short icdev, unsigned char* ui
     return selectLevel(icdev, 3, uid, sak);
 }
 
-VARROK_API int rf_selectCLn(unsigned short icdev, unsigned char level, unsigned char* uid, unsigned char* sak) {
+VARROK_API int rf_selectCLn(unsigned short icdev, unsigned char level, unsigned char* uid,
+                            unsigned char* sak) {
     return Command(icdev, 0x81, 200).check(level >= 1 && level <= 3).u8(level).bytes(uid, 4).exact(1, sak);
 }
 
-VARROK_API int rf_ISO14443A_AnticollisionAndSelect(unsigned short icdev, unsigned char* data, unsigned char* len) {
+VARROK_API int rf_ISO14443A_AnticollisionAndSelect(unsigned short icdev, unsigned char* data,
+                                                   unsigned char* len) {
     return Command(icdev, 0x94, 200).variable(data, len);
 }
 
-VARROK_API int rf_anticoll(unsigned short icdev, unsigned char uidsize, unsigned char* uid, unsigned char* len) {
-    return Command(icdev, 0x0D, 200).check(uidsize == 4 || uidsize == 7 || uidsize == 10).u8(uidsize).variable(uid, len);
+VARROK_API int rf_anticoll(unsigned short icdev, unsigned char uidsize, unsigned char* uid,
+                           unsigned char* len) {
+    return Command(icdev, 0x0D, 200)
+        .check(uidsize == 4 || uidsize == 7 || uidsize == 10)
+        .u8(uidsize)
+        .variable(uid, len);
 }
 
 VARROK_API int rf_select(unsigned short icdev, unsigned char* uid, unsigned char uidlen, unsigned char* sak) {
@@ -78,17 +85,29 @@ VARROK_API int rf_select(unsigned short icdev, unsigned char* uid, unsigned char
 
 VARROK_API int rf_ISO14443A_Halt(unsigned short icdev) { return Command(icdev, 0x0F, 100).none(); }
 
-VARROK_API int rf_typea_rst(unsigned short icdev, unsigned char mode, unsigned char* data, unsigned char* len) {
+VARROK_API int rf_typea_rst(unsigned short icdev, unsigned char mode, unsigned char* data,
+                            unsigned char* len) {
     return Command(icdev, 0x1B, 200).u8(mode).variable(data, len);
 }
 
-VARROK_API int rf_M1_Authentication(unsigned short icdev, unsigned char mode, unsigned char block, unsigned char* key) {
-    return Command(icdev, 0x12, 200).checkBeforeLookup(isKeyType(mode), -5).u8(mode).u8(block).bytes(key, 6).none();
+VARROK_API int rf_M1_Authentication(unsigned short icdev, unsigned char mode, unsigned char block,
+                                    unsigned char* key) {
+    return Command(icdev, 0x12, 200)
+        .checkBeforeLookup(isKeyType(mode), -5)
+        .u8(mode)
+        .u8(block)
+        .bytes(key, 6)
+        .none();
 }
 
-VARROK_API int rf_M1_AuthenticateByDownloadedKey(unsigned short icdev, unsigned char mode, unsigned char block,
-                                                 unsigned char keyindex) {
-    return Command(icdev, 0x11, 200).checkBeforeLookup(isKeyType(mode), -1).u8(mode).u8(block).u8(keyindex).none();
+VARROK_API int rf_M1_AuthenticateByDownloadedKey(unsigned short icdev, unsigned char mode,
+                                                 unsigned char block, unsigned char keyindex) {
+    return Command(icdev, 0x11, 200)
+        .checkBeforeLookup(isKeyType(mode), -1)
+        .u8(mode)
+        .u8(block)
+        .u8(keyindex)
+        .none();
 }
 
 VARROK_API int rf_M1_DownloadKeyToReader(unsigned short icdev, unsigned char keyindex, unsigned char* key) {
@@ -105,12 +124,13 @@ VARROK_API int rf_M1_Write(unsigned short icdev, unsigned char block, unsigned c
     return Command(icdev, 0x14, 200).u8(block).bytes(data, 16).none();
 }
 
-VARROK_API int rf_M1_MultiRead(unsigned short icdev, unsigned char start, unsigned char count, unsigned char* data,
-                               unsigned char* len) {
+VARROK_API int rf_M1_MultiRead(unsigned short icdev, unsigned char start, unsigned char count,
+                               unsigned char* data, unsigned char* len) {
     return Command(icdev, 0x88, 200).u8(start).u8(count).counted(count, 16, data, len);
 }
 
-VARROK_API int rf_M1_MultiWrite(unsigned short icdev, unsigned char start, unsigned char count, unsigned char* data) {
+VARROK_API int rf_M1_MultiWrite(unsigned short icdev, unsigned char start, unsigned char count,
+                                unsigned char* data) {
     return Command(icdev, 0x89, 200).check(count <= 15).u8(start).u8(count).bytes(data, count * 16).none();
 }
 
@@ -152,8 +172,8 @@ VARROK_API int rf_UltraLightC_Authentication(unsigned short icdev, unsigned char
     return Command(icdev, 0x36, 200).bytes(data, 16).none();
 }
 
-VARROK_API int rf_search_type_a(unsigned short icdev, unsigned char mode, unsigned char* data, unsigned char* len,
-                                unsigned char* uidlen) {
+VARROK_API int rf_search_type_a(unsigned short icdev, unsigned char mode, unsigned char* data,
+                                unsigned char* len, unsigned char* uidlen) {
     if (varrok::findTransport(icdev) != nullptr && uidlen == nullptr) return -5;
     const int rc = rf_ISO14443A_GetCard(icdev, mode, data, len);
     // An answer too short to hold the three information bytes has no UID.
@@ -176,10 +196,12 @@ VARROK_API int rf_ul_select(unsigned short icdev, unsigned char* uid, unsigned c
     return 0;
 }
 
-VARROK_API int rf_getlockcardinfo(unsigned short icdev, unsigned char mode, unsigned char* uid, unsigned char* uidlen,
-                                  unsigned char* atqa) {
-    if (uid == nullptr || uidlen == nullptr || atqa == nullptr || varrok::findTransport(icdev) == nullptr) return -1;
-    if (rf_ISO14443A_Request(icdev, mode, atqa) != 0 && rf_ISO14443A_Request(icdev, mode, atqa) != 0) return -1;
+VARROK_API int rf_getlockcardinfo(unsigned short icdev, unsigned char mode, unsigned char* uid,
+                                  unsigned char* uidlen, unsigned char* atqa) {
+    if (uid == nullptr || uidlen == nullptr || atqa == nullptr || varrok::findTransport(icdev) == nullptr)
+        return -1;
+    if (rf_ISO14443A_Request(icdev, mode, atqa) != 0 && rf_ISO14443A_Request(icdev, mode, atqa) != 0)
+        return -1;
     if (atqa[0] == 0x44 && atqa[1] == 0x00) {
         if (rf_ul_select(icdev, uid, uidlen) != 0) return -5;
         return *uidlen == 7 ? 0 : -6;

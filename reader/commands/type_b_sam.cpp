@@ -56,16 +56,17 @@ VARROK_API int rf_ISO14443_4_COS(unsigned short icdev, unsigned char* apdu, unsi
     return Command(icdev, 0x1C, timeout == 0 ? 5100 : timeout).bytes(apdu, apdulen).variable(resp, resplen);
 }
 
-VARROK_API int rf_cos_command(unsigned short icdev, unsigned char* apdu, unsigned char apdulen, unsigned char* resp,
-                              unsigned char* resplen) {
+VARROK_API int rf_cos_command(unsigned short icdev, unsigned char* apdu, unsigned char apdulen,
+                              unsigned char* resp, unsigned char* resplen) {
     return rf_ISO14443_4_COS(icdev, apdu, apdulen, resp, resplen, 0);
 }
 
-VARROK_API int rf_typeb_cos(unsigned short icdev, unsigned char lead, unsigned char* apdu, unsigned char apdulen,
-                            unsigned char* resp, unsigned char* resplen) {
+VARROK_API int rf_typeb_cos(unsigned short icdev, unsigned char lead, unsigned char* apdu,
+                            unsigned char apdulen, unsigned char* resp, unsigned char* resplen) {
     // Lead byte and APDU go out as one request; more than 250 APDU bytes
     // cannot share a frame with the lead byte.
-    if (varrok::findTransport(icdev) != nullptr && (apdulen > 250 || (apdu == nullptr && apdulen > 0))) return -5;
+    if (varrok::findTransport(icdev) != nullptr && (apdulen > 250 || (apdu == nullptr && apdulen > 0)))
+        return -5;
     unsigned char request[512];
     request[0] = lead;
     if (apdulen > 0 && apdu != nullptr) std::memcpy(request + 1, apdu, apdulen);
@@ -76,11 +77,13 @@ VARROK_API int rf_cl_deselect(unsigned short icdev) { return Command(icdev, 0x28
 
 VARROK_API int rf_IDCard_Request(unsigned short icdev, unsigned char* data, int* len) {
     if (len != nullptr) *len = 0;
-    return Command(icdev, 0xFD, 200).out(data).out(len).answer(
-        [&](const varrok::CCommPacket& f) { return idCardAnswer(f, data, len); });
+    return Command(icdev, 0xFD, 200).out(data).out(len).answer([&](const varrok::CCommPacket& f) {
+        return idCardAnswer(f, data, len);
+    });
 }
 
-VARROK_API int rf_IDCard_COS(unsigned short icdev, unsigned char* cmd, int cmdlen, unsigned char* resp, int* resplen) {
+VARROK_API int rf_IDCard_COS(unsigned short icdev, unsigned char* cmd, int cmdlen, unsigned char* resp,
+                             int* resplen) {
     if (resplen != nullptr) *resplen = 0;
     return Command(icdev, 0xFE, 200)
         .check(cmdlen >= 0)
@@ -102,17 +105,18 @@ VARROK_API int rf_sam_rst(unsigned short icdev, unsigned char* atr, unsigned cha
     return Command(icdev, 0x08, 100).variable(atr, len);
 }
 
-VARROK_API int rf_sam_rst_byid(unsigned short icdev, unsigned char slot, unsigned char* atr, unsigned char* len) {
+VARROK_API int rf_sam_rst_byid(unsigned short icdev, unsigned char slot, unsigned char* atr,
+                               unsigned char* len) {
     return Command(icdev, slotCodes(slot).reset, 3000).variable(atr, len);
 }
 
-VARROK_API int rf_sam_cos(unsigned short icdev, unsigned char* apdu, unsigned char apdulen, unsigned char* resp,
-                          unsigned char* resplen) {
+VARROK_API int rf_sam_cos(unsigned short icdev, unsigned char* apdu, unsigned char apdulen,
+                          unsigned char* resp, unsigned char* resplen) {
     return Command(icdev, 0x09, 1500).bytes(apdu, apdulen).variable(resp, resplen);
 }
 
-VARROK_API int rf_sam_cos_byid(unsigned short icdev, unsigned char slot, unsigned char* apdu, unsigned char apdulen,
-                               unsigned char* resp, unsigned char* resplen) {
+VARROK_API int rf_sam_cos_byid(unsigned short icdev, unsigned char slot, unsigned char* apdu,
+                               unsigned char apdulen, unsigned char* resp, unsigned char* resplen) {
     return Command(icdev, slotCodes(slot).apdu, 1500).bytes(apdu, apdulen).variable(resp, resplen);
 }
 
@@ -126,13 +130,20 @@ VARROK_API int rf_sam_set_protocol_byid(unsigned short icdev, unsigned char slot
 
 VARROK_API unsigned char rf_SAM_GetBaudID(unsigned int baud) {
     switch (baud) {
-    case 19200: return 2;
-    case 38400: return 1;
-    case 55800: return 3;
-    case 57600: return 4;
-    case 115200: return 5;
-    case 230400: return 6;
-    default: return 0; // 9600 and any rate the slots do not know
+    case 19200:
+        return 2;
+    case 38400:
+        return 1;
+    case 55800:
+        return 3;
+    case 57600:
+        return 4;
+    case 115200:
+        return 5;
+    case 230400:
+        return 6;
+    default:
+        return 0; // 9600 and any rate the slots do not know
     }
 }
 
@@ -154,11 +165,15 @@ VARROK_API int rf_SAM_SetPPS(unsigned short icdev, unsigned char slot, unsigned 
     return Command(icdev, 0x92, 100).u8(slot).u8(rf_SAM_GetBaudID(baud)).none();
 }
 
-VARROK_API int rf_SAM_COS(unsigned short icdev, unsigned char slot, unsigned char* apdu, unsigned char apdulen,
-                          unsigned char* resp, unsigned char* resplen, unsigned int timeout) {
+VARROK_API int rf_SAM_COS(unsigned short icdev, unsigned char slot, unsigned char* apdu,
+                          unsigned char apdulen, unsigned char* resp, unsigned char* resplen,
+                          unsigned int timeout) {
     if (slot == 0) return -1;
     if (slot <= 4) return rf_sam_cos_byid(icdev, slot, apdu, apdulen, resp, resplen);
-    return Command(icdev, 0x93, timeout == 0 ? 1500 : timeout).u8(slot).bytes(apdu, apdulen).variable(resp, resplen);
+    return Command(icdev, 0x93, timeout == 0 ? 1500 : timeout)
+        .u8(slot)
+        .bytes(apdu, apdulen)
+        .variable(resp, resplen);
 }
 
 } // extern "C"

@@ -38,13 +38,14 @@ VARROK_API int rf_ISO15693_ResetToReady(unsigned short icdev, unsigned char flag
     return addressed(icdev, 0x43, flags, uid).none();
 }
 
-VARROK_API int rf_ISO15693_Read(unsigned short icdev, unsigned char flags, unsigned char* uid, unsigned char block,
-                                unsigned char count, unsigned char* data, unsigned char* len) {
+VARROK_API int rf_ISO15693_Read(unsigned short icdev, unsigned char flags, unsigned char* uid,
+                                unsigned char block, unsigned char count, unsigned char* data,
+                                unsigned char* len) {
     return addressed(icdev, 0x44, flags, uid).check(count < 16).u8(block).u8(count).variable(data, len);
 }
 
-VARROK_API int rf_ISO15693_Write(unsigned short icdev, unsigned char flags, unsigned char* uid, unsigned char block,
-                                 unsigned char* data) {
+VARROK_API int rf_ISO15693_Write(unsigned short icdev, unsigned char flags, unsigned char* uid,
+                                 unsigned char block, unsigned char* data) {
     return addressed(icdev, 0x45, flags, uid).u8(block).bytes(data, 4).none();
 }
 
@@ -53,7 +54,8 @@ VARROK_API int rf_ISO15693_LockBlock(unsigned short icdev, unsigned char flags, 
     return addressed(icdev, 0x46, flags, uid).u8(block).none();
 }
 
-VARROK_API int rf_ISO15693_WriteAFI(unsigned short icdev, unsigned char flags, unsigned char* uid, unsigned char afi) {
+VARROK_API int rf_ISO15693_WriteAFI(unsigned short icdev, unsigned char flags, unsigned char* uid,
+                                    unsigned char afi) {
     return addressed(icdev, 0x47, flags, uid).u8(afi).none();
 }
 

@@ -6,7 +6,7 @@
 namespace varrok {
 
 class CCommBus {
-public:
+  public:
     enum Kind : std::int32_t { kSerial = 0, kTcp = 1 };
 
     explicit CCommBus(std::int32_t kind) : kind_(kind) {}
@@ -33,7 +33,7 @@ public:
 
     std::int32_t kind() const { return kind_; }
 
-private:
+  private:
     std::int32_t kind_;
 };
 

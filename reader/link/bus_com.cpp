@@ -16,7 +16,8 @@
 namespace varrok {
 
 int leadingInt(const char* text) {
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+        ++text;
     bool negative = false;
     if (*text == '+' || *text == '-') negative = *text++ == '-';
     long long value = 0;
@@ -31,18 +32,30 @@ namespace {
 
 speed_t speedFor(int baud) {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return static_cast<speed_t>(-1); // includes 0: no line runs at 0 baud
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    case 460800:
+        return B460800;
+    case 921600:
+        return B921600;
+    default:
+        return static_cast<speed_t>(-1); // includes 0: no line runs at 0 baud
     }
 }
 
@@ -105,16 +118,26 @@ bool CCommBusCom::configureLine(int baud, int parity, int byteSize, int stopBits
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
     tio.c_cflag |= CREAD | CLOCAL;
     switch (byteSize) {
-    case 5: tio.c_cflag |= CS5; break;
-    case 6: tio.c_cflag |= CS6; break;
-    case 7: tio.c_cflag |= CS7; break;
-    default: tio.c_cflag |= CS8; break;
+    case 5:
+        tio.c_cflag |= CS5;
+        break;
+    case 6:
+        tio.c_cflag |= CS6;
+        break;
+    case 7:
+        tio.c_cflag |= CS7;
+        break;
+    default:
+        tio.c_cflag |= CS8;
+        break;
     }
     if (parity == 1) tio.c_cflag |= PARENB | PARODD;
     if (parity == 2) tio.c_cflag |= PARENB;
     if (stopBits == 2) tio.c_cflag |= CSTOPB;
-    if (parity != 0) tio.c_iflag |= INPCK;
-    else tio.c_iflag &= ~INPCK;
+    if (parity != 0)
+        tio.c_iflag |= INPCK;
+    else
+        tio.c_iflag &= ~INPCK;
     // Frames are binary: no line editing, echo, signals or byte translation.
     // Flow control stays as the port has it.
     tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF);

@@ -9,7 +9,7 @@
 namespace varrok {
 
 class CCommBusCom : public CCommBus {
-public:
+  public:
     CCommBusCom() : CCommBus(kSerial) {}
     ~CCommBusCom() override;
 
@@ -32,7 +32,7 @@ public:
     const std::string& devicePath() const { return path_; }
     int lastError() const { return errno_; }
 
-private:
+  private:
     int fd_ = -1;
     int port_ = -1;
     std::string path_;

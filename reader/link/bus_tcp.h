@@ -7,7 +7,7 @@
 namespace varrok {
 
 class CCommBusTcp : public CCommBus {
-public:
+  public:
     static constexpr int kConnectTimeoutMs = 2000;
 
     CCommBusTcp() : CCommBus(kTcp) {}
@@ -26,7 +26,7 @@ public:
     const char* addressText() const { return address_; }
     int port() const { return port_; }
 
-private:
+  private:
     char address_[16] = {};
     int port_ = 0;
     int socket_ = -1;

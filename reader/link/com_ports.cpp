@@ -15,7 +15,8 @@ constexpr int kPerRange = 32;
 
 std::string comDevicePath(int port) {
     const std::string var = "VARROK_COM" + std::to_string(port);
-    if (const char* override = std::getenv(var.c_str()); override != nullptr && *override != '\0') return override;
+    if (const char* override = std::getenv(var.c_str()); override != nullptr && *override != '\0')
+        return override;
     for (const Range& r : kRanges)
         if (port >= r.first && port < r.first + kPerRange) return r.prefix + std::to_string(port - r.first);
     return {};
@@ -26,7 +27,8 @@ int comNumberOfDevice(const std::string& path) {
         const std::string prefix = r.prefix;
         if (path.compare(0, prefix.size(), prefix) != 0) continue;
         const std::string rest = path.substr(prefix.size());
-        if (rest.empty() || rest.find_first_not_of("0123456789") != std::string::npos || rest.size() > 3) continue;
+        if (rest.empty() || rest.find_first_not_of("0123456789") != std::string::npos || rest.size() > 3)
+            continue;
         const int index = std::atoi(rest.c_str());
         if (index < kPerRange) return r.first + index;
     }

@@ -12,9 +12,11 @@ int exchange(CCommBus& bus, CCommPacket& frame, unsigned timeoutMs) {
 
     std::uint8_t* buf = frame.buffer();
     std::uint32_t length = 0;
-    while (length < 4 && bus.read(buf + length, 1) >= 1) ++length;
+    while (length < 4 && bus.read(buf + length, 1) >= 1)
+        ++length;
     frame.setLength(length);
-    if (length != 4 || buf[0] != 0xAA || buf[1] != 0xBB || buf[2] != static_cast<std::uint8_t>(~buf[3])) return 9;
+    if (length != 4 || buf[0] != 0xAA || buf[1] != 0xBB || buf[2] != static_cast<std::uint8_t>(~buf[3]))
+        return 9;
     if (buf[2] == 0) return 0;
 
     std::uint32_t target = buf[2] + 4u;

@@ -12,11 +12,9 @@ CCommPacket::CCommPacket(std::uint16_t address, std::uint8_t command, const std:
     frame_[length_++] = 0xAA;
     frame_[length_++] = 0xBB;
     const std::uint8_t len = static_cast<std::uint8_t>(count + 4);
-    const std::uint8_t head[] = {len,
-                                 static_cast<std::uint8_t>(~len),
+    const std::uint8_t head[] = {len, static_cast<std::uint8_t>(~len),
                                  static_cast<std::uint8_t>(address >> 8),
-                                 static_cast<std::uint8_t>(address & 0xFF),
-                                 command};
+                                 static_cast<std::uint8_t>(address & 0xFF), command};
     std::uint8_t sum = 0;
     for (std::size_t i = 0; i < sizeof head; ++i) {
         append(head[i]);

@@ -16,7 +16,7 @@
 namespace varrok {
 
 class CCommPacket {
-public:
+  public:
     static constexpr std::size_t kCapacity = 1024;
     static constexpr int kMaxBody = 251;
 
@@ -43,7 +43,7 @@ public:
     void setLength(std::uint32_t n) { length_ = n < kCapacity ? n : kCapacity; }
     std::uint8_t checksum() const { return checksum_; }
 
-private:
+  private:
     void append(std::uint8_t byte);
 
     std::uint8_t frame_[kCapacity];

@@ -106,15 +106,18 @@ extern "C" VARROK_API long long ReaderOpen(const char* text) {
     if (auto old = names.find(key); old != names.end()) destroy(old);
 
     std::unique_ptr<CCommBus> bus;
-    if (key.compare(0, 3, "COM") == 0) bus = std::make_unique<CCommBusCom>();
-    else bus = std::make_unique<CCommBusTcp>();
+    if (key.compare(0, 3, "COM") == 0)
+        bus = std::make_unique<CCommBusCom>();
+    else
+        bus = std::make_unique<CCommBusTcp>();
     if (bus->open(upper.c_str()) != 0) return -1;
     return adoptTransport(key, std::move(bus));
 }
 
 extern "C" VARROK_API int ReaderClose(long long handle) {
     if (handle == 0) {
-        for (auto& [key, reader] : names) reader.bus->close();
+        for (auto& [key, reader] : names)
+            reader.bus->close();
         names.clear();
         addresses.clear();
         aliases.clear();

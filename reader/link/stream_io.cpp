@@ -26,7 +26,8 @@ bool waitReady(int fd, short events, int timeoutMs) {
 
 int ReceiveBuffer::take(std::uint8_t* dst, int n) {
     const std::size_t have = tail_ - head_;
-    const std::size_t count = n <= 0 ? 0 : (static_cast<std::size_t>(n) < have ? static_cast<std::size_t>(n) : have);
+    const std::size_t count =
+        n <= 0 ? 0 : (static_cast<std::size_t>(n) < have ? static_cast<std::size_t>(n) : have);
     std::memcpy(dst, bytes_ + head_, count);
     head_ += count;
     if (head_ == tail_) head_ = tail_ = 0;

@@ -14,7 +14,7 @@ namespace varrok {
 bool waitReady(int fd, short events, int timeoutMs);
 
 class ReceiveBuffer {
-public:
+  public:
     // Serves up to n buffered bytes; 0 when the buffer is empty.
     int take(std::uint8_t* dst, int n);
     bool empty() const { return head_ == tail_; }
@@ -23,7 +23,7 @@ public:
     // the system call returned: bytes, 0 at end of stream, -1 on error.
     long fill(int fd, bool socket);
 
-private:
+  private:
     std::uint8_t bytes_[4096];
     std::size_t head_ = 0;
     std::size_t tail_ = 0;

@@ -307,15 +307,6 @@ std::optional<Answer> ussen(const Request& request, Context& context) {
 
 // ---- scenario kinds --------------------------------------------------------
 
-template <std::size_t N> std::array<std::uint8_t, N> fixedHex(const json::Value& card, std::string_view key) {
-    const Bytes bytes = hexMember(card, key);
-    if (bytes.size() != N)
-        throw ScenarioError(std::string(key) + ": expected " + std::to_string(N) + " bytes");
-    std::array<std::uint8_t, N> out{};
-    std::copy(bytes.begin(), bytes.end(), out.begin());
-    return out;
-}
-
 template <std::size_t N>
 std::array<std::uint8_t, N> optionalFixedHex(const json::Value& card, std::string_view key) {
     if (!card.find(key)) return {};

@@ -3,6 +3,8 @@
 #include "support/reader_fixture.h"
 
 #include <array>
+#include <sys/mman.h>
+#include <unistd.h>
 
 using namespace testing_support;
 using varrok::Command;
@@ -98,6 +100,21 @@ TEST_F(CommandRoad, RefusedCallsSendNothing) {
     peer.script(answer(0));
     EXPECT_EQ(Command(0, 0x01, 50).bytes(Bytes(251, 0x5A).data(), 251).none(), 0);
     EXPECT_EQ(lastRequest().size(), std::string("00 00 01").size() + 251 * 3);
+}
+
+TEST_F(CommandRoad, RefusedCallReadsNoMoreOfTheCallersData) {
+    // 48 bytes at the very end of a page whose neighbour may not be touched:
+    // enough for three blocks, and a count of four must be refused, not read.
+    const long page = ::sysconf(_SC_PAGESIZE);
+    auto* area = static_cast<unsigned char*>(
+        ::mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(area, MAP_FAILED);
+    ASSERT_EQ(::mprotect(area + page, page, PROT_NONE), 0);
+    unsigned char* blocks = area + page - 48;
+    EXPECT_EQ(rf_MFP_L3Write(0, 8, 4, blocks), -1);
+    EXPECT_EQ(rf_M1_MultiWrite(0, 4, 16, blocks), -5);
+    EXPECT_TRUE(nothingSent());
+    ::munmap(area, 2 * page);
 }
 
 TEST(CommandWithoutReader, NoReaderIsMinusOneAndBeforeLookupChecksComeFirst) {

@@ -40,14 +40,15 @@ struct Buffers {
         len = 0xE7;
     }
     bool untouched() const {
-        return len == 0xE7 && std::all_of(std::begin(data), std::end(data), [](unsigned char b) { return b == 0xE7; });
+        return len == 0xE7 &&
+               std::all_of(std::begin(data), std::end(data), [](unsigned char b) { return b == 0xE7; });
     }
 };
 
 struct Case {
     const char* what;
-    unsigned timeoutMs;               // the command's own time-out
-    std::function<void()> prepare;    // puts the card in the state the command needs, fault-free
+    unsigned timeoutMs;            // the command's own time-out
+    std::function<void()> prepare; // puts the card in the state the command needs, fault-free
     std::function<int(Buffers&)> call;
 };
 
@@ -92,8 +93,10 @@ const std::vector<Case>& cases() {
          [](Buffers& b) { return rf_ISO15693_Inventory(0, b.data, &b.len); }},
         {"ST: exact", 200, [] { field('s'); }, [](Buffers& b) { return rf_ST_GetCard(0, b.data); }},
         {"DESFire: exact", 200, desfireSelected, [](Buffers& b) { return rf_DF_GetVer(0, b.data); }},
-        {"DESFire: list", 200, desfireSelected, [](Buffers& b) { return rf_DF_GetAppIDs(0, b.data, &b.len); }},
-        {"type B: exact", 200, [] { field('B'); }, [](Buffers& b) { return rf_ISO14443B_Request(0, 1, b.data); }},
+        {"DESFire: list", 200, desfireSelected,
+         [](Buffers& b) { return rf_DF_GetAppIDs(0, b.data, &b.len); }},
+        {"type B: exact", 200, [] { field('B'); },
+         [](Buffers& b) { return rf_ISO14443B_Request(0, 1, b.data); }},
         {"ISO 14443-4: variable", 200,
          [] {
              field('B');
@@ -117,7 +120,7 @@ struct FaultCase {
 };
 
 class FaultInjection : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sim::installAllFamilies(reader);
         sim::applyScenario(sim::parseScenario(kField, sim::allCardKinds()), reader);

@@ -18,7 +18,7 @@ namespace {
 enum class Line { Tcp, Pty };
 
 class OnSimulator : public ::testing::TestWithParam<Line> {
-protected:
+  protected:
     void SetUp() override {
         std::string text;
         if (GetParam() == Line::Tcp) {
@@ -65,7 +65,8 @@ TEST_P(OnSimulator, IdentityAddressAndFlash) {
     });
 
     unsigned char written[128], read[128] = {};
-    for (int i = 0; i < 128; ++i) written[i] = static_cast<unsigned char>(i * 7 + 0xA0);
+    for (int i = 0; i < 128; ++i)
+        written[i] = static_cast<unsigned char>(i * 7 + 0xA0);
     ASSERT_EQ(rf_Reader_FlashWrite(0x0203, 3, 100, 128, written), 0);
     ASSERT_EQ(rf_Reader_FlashRead(0x0203, 3, 100, 128, read), 0);
     EXPECT_EQ(0, std::memcmp(written, read, 128));

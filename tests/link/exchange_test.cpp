@@ -90,7 +90,7 @@ TEST(Exchange, BodyThatStopsCostsThreeEmptyReadsPerExpectedByte) {
 
 TEST(Exchange, EndlessAaNeverOverrunsTheFrame) {
     Link link;
-    Bytes flood = hex("AA BB FF 00"); // a header with L = FF ...
+    Bytes flood = hex("AA BB FF 00");      // a header with L = FF ...
     flood.insert(flood.end(), 4000, 0xAA); // ... then nothing but AA
     link.peer.script(flood);
     CCommPacket f = readBlock4();
@@ -126,7 +126,7 @@ TEST(Exchange, PeerThatHangsUpGivesAnErrorNotAHang) {
 
 // An in-process transport for results a socket does not produce on demand.
 class FakeBus : public CCommBus {
-public:
+  public:
     FakeBus() : CCommBus(kTcp) {}
     int open(const char*) override { return 0; }
     bool close() override { return true; }

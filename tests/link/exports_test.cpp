@@ -16,7 +16,8 @@ std::set<std::string> declaredNames() {
     const std::string all = text.str();
     const std::regex declaration(R"(\nVARROK_API\s+[A-Za-z_ ]+?\**\s*\**\s*([A-Za-z_][A-Za-z0-9_]*)\s*\()");
     std::set<std::string> names;
-    for (auto it = std::sregex_iterator(all.begin(), all.end(), declaration); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(all.begin(), all.end(), declaration); it != std::sregex_iterator();
+         ++it)
         names.insert((*it)[1]);
     return names;
 }
@@ -39,8 +40,10 @@ std::set<std::string> exportedNames() {
 TEST(Exports, LibraryExportsExactlyTheHeader) {
     const auto declared = declaredNames();
     const auto exported = exportedNames();
-    for (const auto& name : declared) EXPECT_TRUE(exported.count(name)) << name << " is declared but not exported";
-    for (const auto& name : exported) EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared";
+    for (const auto& name : declared)
+        EXPECT_TRUE(exported.count(name)) << name << " is declared but not exported";
+    for (const auto& name : exported)
+        EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared";
     // The library's own functions plus the card tool's three connection entries.
     EXPECT_EQ(declared.size(), 269u);
 }

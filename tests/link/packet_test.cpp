@@ -72,7 +72,8 @@ TEST(Packet, DecodesAnswers) {
 
     CCommPacket stuffed = received(hex("AA BB 05 FA 00 AA 00 13 AA 00 E9"));
     stuffed.decode();
-    EXPECT_EQ(toHex(Bytes(stuffed.buffer(), stuffed.buffer() + stuffed.length())), "AA BB 05 FA 00 AA 13 AA E9");
+    EXPECT_EQ(toHex(Bytes(stuffed.buffer(), stuffed.buffer() + stuffed.length())),
+              "AA BB 05 FA 00 AA 13 AA E9");
     EXPECT_EQ(stuffed.checksum(), 0);
     EXPECT_EQ(stuffed.responseAddress(), 0xAA00);
 }

@@ -11,7 +11,7 @@ using namespace std::chrono;
 namespace {
 
 class Readers : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { ReaderClose(0); }
 
     // Sends one short command to icdev and reports which peer got it.
@@ -28,7 +28,8 @@ protected:
 };
 
 TEST_F(Readers, TextsThatNameNoReader) {
-    for (const char* text : {"USB1", "", "CO", "COM:9600", "XTCP://127.0.0.1:1"}) EXPECT_EQ(ReaderOpen(text), -1) << text;
+    for (const char* text : {"USB1", "", "CO", "COM:9600", "XTCP://127.0.0.1:1"})
+        EXPECT_EQ(ReaderOpen(text), -1) << text;
     EXPECT_EQ(ReaderOpen(nullptr), -1);
 }
 
@@ -72,7 +73,8 @@ TEST_F(Readers, UnboundAddressesGoToTheSmallestKey) {
     ScriptedPeer com3(ScriptedPeer::Kind::Pty), com10(ScriptedPeer::Kind::Pty);
     ASSERT_GT(ReaderOpen(com3.openText(3).c_str()), 0);
     ASSERT_GT(ReaderOpen(com10.openText(10).c_str()), 0);
-    for (unsigned short icdev : {0, 3, 10, 0xFFFF}) EXPECT_EQ(routeOf(icdev, com3, com10), 'B') << icdev;
+    for (unsigned short icdev : {0, 3, 10, 0xFFFF})
+        EXPECT_EQ(routeOf(icdev, com3, com10), 'B') << icdev;
 }
 
 TEST_F(Readers, HandshakePinsAnAddress) {

@@ -29,7 +29,8 @@ TEST(ComPorts, NumbersMapToDevices) {
     ::setenv("VARROK_COM5", "/tmp/elsewhere", 1);
     EXPECT_EQ(varrok::comDevicePath(5), "/tmp/elsewhere");
     ::unsetenv("VARROK_COM5");
-    for (int n : {1, 17, 32, 33, 64, 65, 96}) EXPECT_EQ(varrok::comNumberOfDevice(varrok::comDevicePath(n)), n);
+    for (int n : {1, 17, 32, 33, 64, 65, 96})
+        EXPECT_EQ(varrok::comNumberOfDevice(varrok::comDevicePath(n)), n);
     EXPECT_EQ(varrok::comNumberOfDevice("/dev/ttyS32"), 0);
     EXPECT_EQ(varrok::comNumberOfDevice("/dev/pts/3"), 0);
 }
@@ -61,10 +62,10 @@ TEST(SerialTransport, RefusedTexts) {
         const char* text;
         int expected;
     } cases[] = {
-        {"COM0:9600", -1},    {"COM1025:9600", -1}, {"COMX:9600", -1}, {"COM:9600", -1},
-        {"COM3", -2},         // no colon: baud 0, which no line runs at
-        {"COM3:12345", -2},   // a rate the line does not offer
-        {"COM97:9600", -2},   // no device behind the number
+        {"COM0:9600", -1},  {"COM1025:9600", -1}, {"COMX:9600", -1},
+        {"COM:9600", -1},   {"COM3", -2}, // no colon: baud 0, which no line runs at
+        {"COM3:12345", -2},               // a rate the line does not offer
+        {"COM97:9600", -2},               // no device behind the number
     };
     for (const auto& c : cases) {
         CCommBusCom bus;
@@ -145,7 +146,8 @@ TEST(TcpTransport, UnansweredConnectionGivesUpAfterTwoSeconds) {
     const auto took = duration_cast<milliseconds>(steady_clock::now() - start).count();
     EXPECT_GE(took, 1900);
     EXPECT_LT(took, 2600);
-    for (int s : fillers) ::close(s);
+    for (int s : fillers)
+        ::close(s);
     ::close(listener);
 }
 

@@ -9,7 +9,7 @@
 namespace testing_support {
 
 class ReaderOnPeer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_GT(ReaderOpen(peer.openText().c_str()), 0); }
     void TearDown() override { ReaderClose(0); }
 

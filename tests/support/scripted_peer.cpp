@@ -42,7 +42,8 @@ Bytes frame(std::uint8_t addr4, std::uint8_t addr5, std::uint8_t command, const 
     plain[1] = static_cast<std::uint8_t>(~plain[0]);
     plain.insert(plain.end(), body.begin(), body.end());
     std::uint8_t sum = 0;
-    for (std::size_t i = 1; i < plain.size(); ++i) sum ^= plain[i];
+    for (std::size_t i = 1; i < plain.size(); ++i)
+        sum ^= plain[i];
     plain.push_back(sum);
     Bytes wire = {0xAA, 0xBB};
     for (std::uint8_t b : plain) {
@@ -64,7 +65,7 @@ std::size_t completeFrameLength(const Bytes& raw) {
     for (; i < raw.size(); ++i) {
         if (plain == 0) target = raw[i] + 2u; // L plus L itself and its complement
         ++plain;
-        if (raw[i] == 0xAA) ++i;              // its stuffing byte
+        if (raw[i] == 0xAA) ++i; // its stuffing byte
         if (plain == target) return i + 1 <= raw.size() ? i + 1 : 0;
     }
     return 0;
@@ -85,7 +86,8 @@ ScriptedPeer::ScriptedPeer(Kind kind) : kind_(kind) {
         port_ = ntohs(a.sin_port);
     } else {
         char name[128];
-        if (::openpty(&masterFd_, &slaveKeep_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+        if (::openpty(&masterFd_, &slaveKeep_, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty");
         ptyPath_ = name;
         termios t{};
         ::tcgetattr(slaveKeep_, &t);
@@ -125,7 +127,8 @@ std::vector<Bytes> ScriptedPeer::requests() {
 
 bool ScriptedPeer::waitForRequests(std::size_t n, int timeoutMs) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= n; });
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return requests_.size() >= n; });
 }
 
 void ScriptedPeer::push(const Bytes& bytes) {
@@ -164,7 +167,8 @@ void ScriptedPeer::handle(int fd, Bytes& pending) {
     }
     pending.insert(pending.end(), buf, buf + n);
     for (;;) {
-        while (!pending.empty() && pending[0] != 0xAA) pending.erase(pending.begin());
+        while (!pending.empty() && pending[0] != 0xAA)
+            pending.erase(pending.begin());
         const std::size_t size = completeFrameLength(pending);
         if (size == 0) return;
         Reply reply;

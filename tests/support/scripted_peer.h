@@ -28,14 +28,14 @@ Bytes frame(std::uint8_t addr4, std::uint8_t addr5, std::uint8_t command, const 
 Bytes answer(std::uint8_t status, const Bytes& data = {}, std::uint8_t command = 0);
 
 struct Reply {
-    Bytes bytes;                         // sent as they stand
-    int delayMs = 0;                     // wait before answering
-    bool hangUpAfter = false;            // close the connection after sending
+    Bytes bytes;              // sent as they stand
+    int delayMs = 0;          // wait before answering
+    bool hangUpAfter = false; // close the connection after sending
     static Reply silent() { return Reply{{}, 0, false}; }
 };
 
 class ScriptedPeer {
-public:
+  public:
     enum class Kind { Tcp, Pty };
     explicit ScriptedPeer(Kind kind = Kind::Tcp);
     ~ScriptedPeer();
@@ -58,7 +58,7 @@ public:
     // Sends bytes right now, unasked.
     void push(const Bytes& bytes);
 
-private:
+  private:
     void serve();
     void handle(int fd, Bytes& pending);
 
