@@ -182,13 +182,36 @@ struct LengthCase {
     unsigned copied; // bytes handed out when rc is 0
 };
 
-TEST_F(DesfireWire, DataReadBelievesItsLengthOnlyAsFarAsItGoes) {
+// A length field followed by the first `carried` of the given bytes.
+Bytes announced(const char* length, const Bytes& bytes, std::size_t carried) {
+    Bytes a = hex(length);
+    a.insert(a.end(), bytes.begin(), bytes.begin() + static_cast<long>(carried));
+    return a;
+}
+
+class DesfireLengths : public DesfireWire {
+  protected:
+    // Each answer must hand out exactly `copied` bytes, or nothing with the error.
+    template <std::size_t N>
+    void runLengthCases(const LengthCase (&cases)[N], const Bytes& bytes, const char* request,
+                        const std::function<int(unsigned*)>& call) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            clearOut();
+            unsigned int n = 0xEEEEEEEE;
+            peer.script(answer(0, c.answer));
+            EXPECT_EQ(call(&n), c.rc);
+            EXPECT_EQ(lastRequest(), request);
+            EXPECT_EQ(n, c.rc == 0 ? c.copied : 0xEEEEEEEE);
+            EXPECT_EQ(outBytes(c.copied), Bytes(bytes.begin(), bytes.begin() + c.copied));
+            EXPECT_TRUE(untouchedFrom(c.copied));
+        }
+    }
+};
+
+TEST_F(DesfireLengths, DataReadBelievesItsLengthOnlyAsFarAsItGoes) {
     const Bytes bytes = filler(40, 0x90);
-    auto announce = [&](const char* length, std::size_t carried) {
-        Bytes a = hex(length);
-        a.insert(a.end(), bytes.begin(), bytes.begin() + static_cast<long>(carried));
-        return a;
-    };
+    auto announce = [&](const char* length, std::size_t carried) { return announced(length, bytes, carried); };
     const LengthCase cases[] = {
         {"32 of 32 asked", announce("00 00 20", 32), 0, 32},
         {"16 of 32 asked", announce("00 00 10", 16), 0, 16},
@@ -201,17 +224,8 @@ TEST_F(DesfireWire, DataReadBelievesItsLengthOnlyAsFarAsItGoes) {
         {"no room for the length", hex("00 00"), -5, 0},
         {"empty answer", {}, -5, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        clearOut();
-        unsigned int n = 0xEEEEEEEE;
-        peer.script(answer(0, c.answer));
-        EXPECT_EQ(rf_DF_ReadData(0, 1, 0, 32, out, &n), c.rc);
-        EXPECT_EQ(lastRequest(), "00 00 C4 01 00 00 00 00 00 20");
-        EXPECT_EQ(n, c.rc == 0 ? c.copied : 0xEEEEEEEE);
-        EXPECT_EQ(outBytes(c.copied), Bytes(bytes.begin(), bytes.begin() + c.copied));
-        EXPECT_TRUE(untouchedFrom(c.copied));
-    }
+    runLengthCases(cases, bytes, "00 00 C4 01 00 00 00 00 00 20",
+                   [&](unsigned* n) { return rf_DF_ReadData(0, 1, 0, 32, out, n); });
 
     // Offset and length go most significant first; the longest answer fills the documented buffer exactly.
     clearOut();
@@ -229,13 +243,9 @@ TEST_F(DesfireWire, DataReadBelievesItsLengthOnlyAsFarAsItGoes) {
     EXPECT_TRUE(untouchedFrom(247));
 }
 
-TEST_F(DesfireWire, RecordReadBelievesItsLengthOnlyAsFarAsItGoes) {
+TEST_F(DesfireLengths, RecordReadBelievesItsLengthOnlyAsFarAsItGoes) {
     const Bytes bytes = filler(247, 0x90);
-    auto announce = [&](const char* length, std::size_t carried) {
-        Bytes a = hex(length);
-        a.insert(a.end(), bytes.begin(), bytes.begin() + static_cast<long>(carried));
-        return a;
-    };
+    auto announce = [&](const char* length, std::size_t carried) { return announced(length, bytes, carried); };
     const LengthCase cases[] = {
         {"6 bytes", announce("06 00 00", 6), 0, 6},
         {"4 announced, more carried", announce("04 00 00", 6), 0, 4},
@@ -247,17 +257,8 @@ TEST_F(DesfireWire, RecordReadBelievesItsLengthOnlyAsFarAsItGoes) {
         {"no room for the length", hex("06 00"), -5, 0},
         {"empty answer", {}, -5, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        clearOut();
-        unsigned int n = 0xEEEEEEEE;
-        peer.script(answer(0, c.answer));
-        EXPECT_EQ(rf_DF_ReadRecord(0, 2, 1, 2, out, &n), c.rc);
-        EXPECT_EQ(lastRequest(), "00 00 CB 02 01 00 00 02 00 00");
-        EXPECT_EQ(n, c.rc == 0 ? c.copied : 0xEEEEEEEE);
-        EXPECT_EQ(outBytes(c.copied), Bytes(bytes.begin(), bytes.begin() + c.copied));
-        EXPECT_TRUE(untouchedFrom(c.copied));
-    }
+    runLengthCases(cases, bytes, "00 00 CB 02 01 00 00 02 00 00",
+                   [&](unsigned* n) { return rf_DF_ReadRecord(0, 2, 1, 2, out, n); });
 
     // Offset and count go least significant first.
     unsigned int n = 0;
