@@ -97,6 +97,17 @@ static void search_type_b(void) {
     print_hex("  ATQB", atqb, 12);
 }
 
+/* The SAM in the reader's first contact slot: its ATR. */
+static void show_sam(void) {
+    unsigned char atr[250], len = 0;
+    int rc = rf_SAM_RST(0, 1, atr, &len);
+    if (rc != 0) {
+        printf("SAM slot 1: error %d\n", rc);
+        return;
+    }
+    print_hex("SAM slot 1 ATR", atr, len);
+}
+
 int main(int argc, char** argv) {
     const char* text = argc > 1 ? argv[1] : "TCP://127.0.0.1:4000";
     long long reader = ReaderOpen(text);
@@ -109,6 +120,7 @@ int main(int argc, char** argv) {
     search_type_a();
     search_vicinity();
     search_type_b();
+    show_sam();
     rf_Reader_SetBeep(0, 10);
     ReaderClose(0);
     return 0;

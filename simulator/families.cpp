@@ -9,15 +9,28 @@
 
 namespace sim {
 
-void installAllFamilies(Reader& reader) {
+Equipment installAllFamilies(Reader& reader) {
+    Equipment equipment{std::make_shared<SamSlots>()};
     // MIFARE Plus first: at level 1 it answers the Classic commands for its
     // own cards before the Classic handlers see them.
     reader.install(installMifarePlus);
     reader.install(installTypeA);
     reader.install(installSmallTags);
-    reader.install(installTypeB);
+    reader.install([&](Dispatcher& d) { installTypeBWithSlots(d, equipment.sams); });
     reader.install(installVicinity);
     reader.install(installDesfire);
+    return equipment;
+}
+
+void placeSams(const json::Array& sams, SamSlots& slots) {
+    for (std::size_t i = 0; i < sams.size(); ++i) {
+        try {
+            SamPlacement placed = samFromJson(sams[i]);
+            slots.insert(placed.slot, std::move(placed.sam));
+        } catch (const std::runtime_error& error) {
+            throw ScenarioError("sams[" + std::to_string(i) + "]: " + error.what());
+        }
+    }
 }
 
 CardKinds allCardKinds() {

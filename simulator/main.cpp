@@ -75,11 +75,13 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     sim::Reader reader;
-    sim::installAllFamilies(reader);
+    const sim::Equipment equipment = sim::installAllFamilies(reader);
     reader.access([&](sim::ReaderState& state, sim::Field&) { state.address = options.address; });
     if (options.scenario) {
         try {
-            sim::applyScenario(sim::loadScenarioFile(*options.scenario, kinds), reader);
+            sim::Scenario scenario = sim::loadScenarioFile(*options.scenario, kinds);
+            sim::placeSams(scenario.sams, *equipment.sams);
+            sim::applyScenario(std::move(scenario), reader);
         } catch (const std::exception& error) {
             std::cerr << "varrok-sim: " << error.what() << '\n';
             return 2;

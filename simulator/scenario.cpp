@@ -109,8 +109,11 @@ Scenario parseScenario(std::string_view text, const CardKinds& kinds) {
                     throw ScenarioError(where + ": " + error.what());
                 }
             }
+        } else if (name == "sams") {
+            if (!value.isArray()) throw ScenarioError("sams: expected an array");
+            scenario.sams = value.asArray();
         } else if (name != "comment") {
-            throw ScenarioError("unknown member \"" + name + "\" (known: reader, cards, comment)");
+            throw ScenarioError("unknown member \"" + name + "\" (known: reader, cards, sams, comment)");
         }
     }
     return scenario;

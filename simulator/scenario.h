@@ -76,6 +76,9 @@ struct Scenario {
     std::optional<std::array<std::uint8_t, 8>> serial;   // reader.serial: 8 characters
     std::optional<std::array<std::uint8_t, 2>> firmware; // reader.firmware: 2 bytes in hex
     std::vector<std::unique_ptr<Card>> cards;
+    // The SAMs of the reader's contact slots, as written: the slots are the
+    // reader's, not the field's, so the program that owns them places these.
+    json::Array sams;
 };
 
 // Throws ScenarioError; a JSON syntax error keeps its line and column.

@@ -22,7 +22,7 @@ using namespace std::chrono;
 
 namespace {
 
-constexpr const char* kField = R"({"cards": [
+constexpr const char* kField = R"({"sams": [{"slot": 1}], "cards": [
     {"kind": "classic1k", "uid": "11223344"},
     {"kind": "iso15693", "maker": 4, "serial": 77},
     {"kind": "sr176", "uid": "0102030405060708"},
@@ -95,6 +95,7 @@ const std::vector<Case>& cases() {
         {"DESFire: exact", 200, desfireSelected, [](Buffers& b) { return rf_DF_GetVer(0, b.data); }},
         {"DESFire: list", 200, desfireSelected,
          [](Buffers& b) { return rf_DF_GetAppIDs(0, b.data, &b.len); }},
+        {"SAM: variable", 100, [] {}, [](Buffers& b) { return rf_sam_rst(0, b.data, &b.len); }},
         {"type B: exact", 200, [] { field('B'); },
          [](Buffers& b) { return rf_ISO14443B_Request(0, 1, b.data); }},
         {"ISO 14443-4: variable", 200,
@@ -122,8 +123,10 @@ struct FaultCase {
 class FaultInjection : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim::installAllFamilies(reader);
-        sim::applyScenario(sim::parseScenario(kField, sim::allCardKinds()), reader);
+        const sim::Equipment equipment = sim::installAllFamilies(reader);
+        sim::Scenario scenario = sim::parseScenario(kField, sim::allCardKinds());
+        sim::placeSams(scenario.sams, *equipment.sams);
+        sim::applyScenario(std::move(scenario), reader);
         tcp.start(0);
         text = "TCP://127.0.0.1:" + std::to_string(tcp.port());
         ASSERT_GT(ReaderOpen(text.c_str()), 0);
