@@ -19,6 +19,13 @@ struct ReaderState {
     std::uint8_t authenticationStandard = 0;
     std::array<std::uint8_t, 8> display{}; // segment bytes of the 8-digit display
     Flash flash;
+    // The reader's store of 32 MIFARE keys (6 bytes each) that authentication
+    // by key number uses; every slot starts as the transport key FF..FF.
+    std::array<std::array<std::uint8_t, 6>, 32> keyStore = [] {
+        std::array<std::array<std::uint8_t, 6>, 32> keys;
+        keys.fill({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        return keys;
+    }();
 };
 
 } // namespace sim

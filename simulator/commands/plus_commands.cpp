@@ -245,6 +245,18 @@ Handler classicHandler(const ClassicCommand& command) {
     };
 }
 
+// Authentication with a key of the reader's store (0x11: mode, block, slot).
+std::optional<Answer> classicStoredKeyAuth(const Request& request, Context& context) {
+    const LevelOne one = levelOne(context.field);
+    if (!one.card) return one.instead;
+    if (!hasLength(request, 3)) return Status::BadLength;
+    const Params p = request.data;
+    const auto type = keyType(p[0]);
+    if (!type || p[2] >= context.reader.keyStore.size()) return Status::BadParameter;
+    if (p[1] >= one.card->blockCount()) return finish(context, *one.card, Status::CardAddressInvalid);
+    return finish(context, *one.card, one.engine->authenticate(*type, p[1], context.reader.keyStore[p[2]]));
+}
+
 // 0x89 is shared with the ST multi-block writes: only 16-byte blocks for a
 // selected Plus card are ours.
 std::optional<Answer> classicMultiWrite(const Request& request, Context& context) {
@@ -289,6 +301,7 @@ void installMifarePlus(Dispatcher& dispatcher) {
         dispatcher.add(command.code, plusHandler(command));
     for (const auto& command : kClassicCommands)
         dispatcher.add(command.code, classicHandler(command));
+    dispatcher.add(0x11, classicStoredKeyAuth);
     dispatcher.add(0x89, classicMultiWrite);
 }
 

@@ -19,13 +19,10 @@ constexpr std::uint8_t kCascadeTag = 0x88;
 // The SAK a card answers at a cascade level that does not complete its UID.
 constexpr std::uint8_t kSakUidIncomplete = 0x04;
 
-// What the reader remembers between Type A commands: its key store and where
-// it is in the search. The cards themselves keep their own state (halted,
-// authenticated); the Field keeps which card is selected.
+// Where the reader is in a Type A search. The cards themselves keep their
+// own state (halted, authenticated), the Field keeps which card is selected,
+// and the key store is the reader's.
 struct TypeAState {
-    TypeAState() { keys.fill(classic::Key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}); }
-
-    std::array<classic::Key, kKeyStoreSlots> keys;
     // Cards that answered the last REQA/WUPA and are still in the READY state:
     // not selected yet, and matching every cascade level selected so far.
     std::vector<Card*> ready;
@@ -319,13 +316,11 @@ std::optional<Answer> halt(const Request& r, Context& c) {
 
 // --- MIFARE Classic.
 
-Handler loadKey(StatePtr s) {
-    return [s](const Request& r, Context&) -> std::optional<Answer> {
-        if (!hasLength(r, 7)) return Status::BadLength;
-        if (r.data[0] >= kKeyStoreSlots) return Status::BadParameter;
-        std::copy(r.data.begin() + 1, r.data.end(), s->keys[r.data[0]].begin());
-        return Answer::ok();
-    };
+std::optional<Answer> loadKey(const Request& r, Context& c) {
+    if (!hasLength(r, 7)) return Status::BadLength;
+    if (r.data[0] >= kKeyStoreSlots) return Status::BadParameter;
+    std::copy(r.data.begin() + 1, r.data.end(), c.reader.keyStore[r.data[0]].begin());
+    return Answer::ok();
 }
 
 std::optional<Answer> authenticate(Context& c, std::uint8_t mode, std::uint8_t block,
@@ -342,12 +337,10 @@ std::optional<Answer> authWithKey(const Request& r, Context& c) {
     return authenticate(c, r.data[0], r.data[1], std::span<const std::uint8_t, 6>(r.data.data() + 2, 6));
 }
 
-Handler authWithStoredKey(StatePtr s) {
-    return [s](const Request& r, Context& c) -> std::optional<Answer> {
-        if (!hasLength(r, 3)) return Status::BadLength;
-        if (r.data[2] >= kKeyStoreSlots) return Status::BadParameter;
-        return authenticate(c, r.data[0], r.data[1], s->keys[r.data[2]]);
-    };
+std::optional<Answer> authWithStoredKey(const Request& r, Context& c) {
+    if (!hasLength(r, 3)) return Status::BadLength;
+    if (r.data[2] >= kKeyStoreSlots) return Status::BadParameter;
+    return authenticate(c, r.data[0], r.data[1], c.reader.keyStore[r.data[2]]);
 }
 
 std::optional<Answer> readBlock(const Request& r, Context& c) {
@@ -597,7 +590,7 @@ void installTypeA(Dispatcher& d) {
     d.add(cmd::TypeASelect, selectUid(s));
     d.add(cmd::TypeAHalt, halt);
     d.add(cmd::TypeAGetCard, getCard(s));
-    d.add(cmd::ClassicAuthStored, authWithStoredKey(s));
+    d.add(cmd::ClassicAuthStored, authWithStoredKey);
     d.add(cmd::ClassicAuth, authWithKey);
     d.add(cmd::CardRead, readBlock);
     d.add(cmd::CardWrite, writeBlock);
@@ -612,7 +605,7 @@ void installTypeA(Dispatcher& d) {
     d.add(cmd::UltralightCAuth, ultralightCAuth);
     d.add(cmd::TypeAAnticollLevel, anticollLevel(s));
     d.add(cmd::TypeASelectLevel, selectLevel(s));
-    d.add(cmd::LoadKey, loadKey(s));
+    d.add(cmd::LoadKey, loadKey);
     d.add(cmd::ClassicMultiRead, multiRead);
     d.add(cmd::ClassicMultiWrite, multiWrite);
     d.add(cmd::TypeAAnticollSelect, anticollSelect(s));

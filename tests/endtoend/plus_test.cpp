@@ -171,6 +171,16 @@ TEST_F(PlusEndToEnd, LevelOneIsAClassicCard) {
     ASSERT_EQ(rf_M1_readval(kDev, 4, value), 0);
     EXPECT_EQ(value[0], 25);
 
+    // A key from the reader's own store opens the sector as well; a wrong one does not.
+    unsigned char other[6] = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(rf_M1_DownloadKeyToReader(kDev, 7, other), 0);
+    EXPECT_NE(rf_M1_AuthenticateByDownloadedKey(kDev, 0x60, 4, 7), 0);
+    EXPECT_EQ(search(), 0x08);
+    ASSERT_EQ(rf_M1_DownloadKeyToReader(kDev, 8, transport), 0);
+    ASSERT_EQ(rf_M1_AuthenticateByDownloadedKey(kDev, 0x60, 4, 8), 0);
+    ASSERT_EQ(rf_M1_readval(kDev, 6, value), 0);
+    EXPECT_EQ(value[0], 25);
+
     // The level-3 commands are not for a level-1 card.
     Key ff = key(0xFF);
     EXPECT_EQ(MFP_DataBlockAuthentication(kDev, 0, 4, ff.data()), kWrongCardState);
