@@ -95,8 +95,10 @@ VARROK_API int rf_Reader_FlashRead(unsigned short icdev, unsigned short page, un
 
 VARROK_API int rf_Reader_FlashWrite(unsigned short icdev, unsigned short page, unsigned char offset,
                                     unsigned char length, unsigned char* data) {
+    // A null page buffer is refused even for an empty write, as the read refuses it.
     return Command(icdev, 0x62, 200)
         .check(offset + length <= 256 && length <= 224, -1)
+        .check(data != nullptr)
         .be16(page)
         .u8(offset)
         .u8(length)

@@ -79,6 +79,8 @@ TEST_F(ReaderControl, RefusedArgumentsSendNothing) {
         {"null id", rf_Reader_GetID(0, nullptr), -5},
         {"null display data", rf_Reader_DigtalDisplay(0, 0, 0, nullptr), -5},
         {"null flash data", rf_Reader_FlashWrite(0, 0, 0, 4, nullptr), -5},
+        {"null flash data, nothing to write", rf_Reader_FlashWrite(0, 0, 0, 0, nullptr), -5},
+        {"null flash buffer, nothing to read", rf_Reader_FlashRead(0, 0, 0, 0, nullptr), -5},
     };
     for (const auto& c : cases) EXPECT_EQ(c.rc, c.expected) << c.what;
     EXPECT_TRUE(nothingSent());
