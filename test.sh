@@ -18,5 +18,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:ha
     ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
 echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-60}s per target"
-./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-60}"
+VARROK_FUZZ_SEED=${VARROK_FUZZ_SEED:-1} ./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-60}"
 echo "== all green"
