@@ -27,6 +27,17 @@ int valueChange(unsigned short icdev, unsigned char code, unsigned char fileno, 
     return Command(icdev, code, 200).u8(fileno).le32(static_cast<unsigned>(amount)).none();
 }
 
+// Data and record writes: fileno, offset, length (3 bytes each, in the
+// command's byte order), then the data. A refused length reads no data.
+int write(unsigned short icdev, unsigned char code, unsigned char fileno, unsigned offset, unsigned length,
+          unsigned char* data, bool mostSignificantFirst) {
+    Command c(icdev, code, 200);
+    c.check(length <= kMaxWrite).u8(fileno);
+    if (mostSignificantFirst) c.be24(offset).be24(length);
+    else c.le24(offset).le24(length);
+    return c.bytes(data, static_cast<int>(length)).none();
+}
+
 // A count byte and the entries: the caller gets the entries at the start of
 // its buffer and the count apart.
 int listAnswer(const CCommPacket& f, unsigned char* list, unsigned char* count) {
@@ -172,13 +183,7 @@ VARROK_API int rf_DF_ReadData(unsigned short icdev, unsigned char fileno, unsign
 
 VARROK_API int rf_DF_WriteData(unsigned short icdev, unsigned char fileno, unsigned int offset,
                                unsigned int length, unsigned char* data) {
-    return Command(icdev, 0xC5, 200)
-        .check(length <= kMaxWrite)
-        .u8(fileno)
-        .be24(offset)
-        .be24(length)
-        .bytes(data, length <= kMaxWrite ? static_cast<int>(length) : 0)
-        .none();
+    return write(icdev, 0xC5, fileno, offset, length, data, true);
 }
 
 VARROK_API int rf_DF_GetValue(unsigned short icdev, unsigned char fileno, int* value) {
@@ -205,13 +210,7 @@ VARROK_API int rf_DF_LimitedCredit(unsigned short icdev, unsigned char fileno, i
 
 VARROK_API int rf_DF_WriteRecord(unsigned short icdev, unsigned char fileno, unsigned int offset,
                                  unsigned int length, unsigned char* data) {
-    return Command(icdev, 0xCA, 200)
-        .check(length <= kMaxWrite)
-        .u8(fileno)
-        .le24(offset)
-        .le24(length)
-        .bytes(data, length <= kMaxWrite ? static_cast<int>(length) : 0)
-        .none();
+    return write(icdev, 0xCA, fileno, offset, length, data, false);
 }
 
 VARROK_API int rf_DF_ReadRecord(unsigned short icdev, unsigned char fileno, unsigned int offset,
