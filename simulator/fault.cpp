@@ -57,9 +57,12 @@ std::string describe(const Fault& fault) {
     return "unknown fault";
 }
 
-void FaultPlan::once(const Fault& fault) {
+void FaultPlan::once(const Fault& fault) { onceAfter(0, fault); }
+
+void FaultPlan::onceAfter(std::size_t spared, const Fault& fault) {
     std::lock_guard lock(mutex_);
     once_ = fault;
+    spared_ = spared;
 }
 
 void FaultPlan::always(const Fault& fault) {
@@ -70,11 +73,16 @@ void FaultPlan::always(const Fault& fault) {
 void FaultPlan::clear() {
     std::lock_guard lock(mutex_);
     once_.reset();
+    spared_ = 0;
     always_.reset();
 }
 
 std::optional<Fault> FaultPlan::take() {
     std::lock_guard lock(mutex_);
+    if (once_ && spared_ > 0) {
+        --spared_;
+        return always_;
+    }
     if (once_) return std::exchange(once_, std::nullopt);
     return always_;
 }

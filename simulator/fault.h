@@ -52,6 +52,9 @@ std::string describe(const Fault& fault);
 class FaultPlan {
   public:
     void once(const Fault& fault);
+    // A one-shot fault that spares the next `spared` answers first: how tests
+    // make a multi-command read fail part way.
+    void onceAfter(std::size_t spared, const Fault& fault);
     void always(const Fault& fault);
     void clear();
 
@@ -61,6 +64,7 @@ class FaultPlan {
   private:
     std::mutex mutex_;
     std::optional<Fault> once_;
+    std::size_t spared_ = 0; // answers still to go out untouched before once_
     std::optional<Fault> always_;
 };
 

@@ -10,6 +10,7 @@ Reader::Reader() { registerReaderControl(dispatcher_); }
 
 std::optional<Response> Reader::process(const Request& request) {
     std::lock_guard lock(mutex_);
+    ++requests_;
     if (!accepts(request)) return std::nullopt;
     Context context{state_, field_};
     Answer answer;

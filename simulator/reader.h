@@ -4,6 +4,8 @@
 // hand it requests from their own threads, and tests inspect or change it from
 // theirs, so everything goes through one lock.
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -50,6 +52,10 @@ class Reader {
     // Faults for the answers to come; has its own lock.
     FaultPlan& faults() { return faults_; }
 
+    // Every request handed to the reader so far, answered or not: how tests
+    // prove that a refused input sent nothing.
+    std::size_t requestCount() const { return requests_.load(); }
+
   private:
     bool accepts(const Request& request) const;
 
@@ -59,6 +65,7 @@ class Reader {
     Dispatcher dispatcher_;
     AddressPolicy policy_ = AddressPolicy::OwnAddress;
     FaultPlan faults_;
+    std::atomic<std::size_t> requests_{0};
 };
 
 } // namespace sim

@@ -68,6 +68,12 @@ TEST(FaultPlan, OneShotFaultsAreUsedUpAndLastingOnesStay) {
     plan.once(Fault::silent());
     plan.clear();
     EXPECT_EQ(plan.take(), std::nullopt);
+
+    plan.onceAfter(2, Fault::badChecksum());
+    EXPECT_EQ(plan.take(), std::nullopt);
+    EXPECT_EQ(plan.take(), std::nullopt);
+    EXPECT_EQ(plan.take(), Fault::badChecksum()) << "the third answer is the spoiled one";
+    EXPECT_EQ(plan.take(), std::nullopt);
 }
 
 TEST(FaultSpelling, ParsesTheCommandLineForms) {
