@@ -1,15 +1,28 @@
 #!/usr/bin/env bash
-# Starts the reader simulator on loopback with a demo card field, then runs
-# the example program against it over TCP and over a pseudo-terminal.
+# Starts the reader simulator with a demo card field. With a display, opens
+# the card tool on it (COM1 is the simulator's pseudo-terminal, and the tool
+# gets a fresh settings store of its own); closing the window stops the
+# simulator. Without a display, runs the example program over TCP and over
+# the pseudo-terminal.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target varrok-sim find_reader >/dev/null
+
+with_display=""
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then with_display=1; fi
+if [ -n "$with_display" ]; then
+    cmake --build build -j2 --target varrok-sim Oskelle >/dev/null
+else
+    cmake --build build -j2 --target varrok-sim find_reader >/dev/null
+fi
 
 out=$(mktemp)
-trap 'kill "$sim" 2>/dev/null || true; rm -f "$out"' EXIT
-build/simulator/varrok-sim --tcp 0 --pty --scenario simulator/scenarios/demo.json --exit-after 60 >"$out" &
+config=$(mktemp -d)
+trap 'kill "$sim" 2>/dev/null || true; rm -rf "$out" "$config"' EXIT
+limit=60
+[ -n "$with_display" ] && limit=86400
+build/simulator/varrok-sim --tcp 0 --pty --scenario simulator/scenarios/demo.json --exit-after "$limit" >"$out" &
 sim=$!
 for _ in $(seq 100); do
     grep -q '^pty ' "$out" && grep -q '^tcp ' "$out" && break
@@ -22,8 +35,17 @@ if [ -z "$tcp" ]; then
 fi
 pty=$(sed -n 's/^pty //p' "$out")
 
+if [ -n "$with_display" ]; then
+    echo "== card tool on COM1 (pseudo-terminal ${pty}); the reader also listens on TCP ${tcp}"
+    echo "   close the window to stop the demo"
+    VARROK_COM1="$pty" XDG_CONFIG_HOME="$config" build/bin/Oskelle
+    exit 0
+fi
+
 echo "== reader on TCP ${tcp}"
 build/examples/find_reader "TCP://${tcp}"
 echo
 echo "== reader on COM7 (pseudo-terminal ${pty})"
 VARROK_COM7="$pty" build/examples/find_reader "COM7:115200"
+echo
+echo "To see the card tool, run ./demo.sh from a desktop session (DISPLAY or WAYLAND_DISPLAY set)."

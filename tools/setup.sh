@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace)
+packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace
+          qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -1,0 +1,68 @@
+#include "pages/card_page.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+
+#include "chrome/accessible_names.h"
+#include "shell/app.h"
+#include "shell/main_frame.h"
+
+CardPage::CardPage(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(app) {
+    // Captions and group titles in the tool's blue, on a see-through background.
+    setStyleSheet(QStringLiteral("QLabel, QGroupBox, QCheckBox, QRadioButton { color: rgb(41, 101, 132); }"));
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void CardPage::finishInit() {
+    app_.catalog.translateWindow(this);
+    nameControls(this);
+}
+
+const ReaderApi& CardPage::api() const { return app_.api(); }
+unsigned short CardPage::icdev() const { return app_.CurrentConnection.icdev(); }
+bool CardPage::connected() const { return app_.CurrentConnection.IsConnected(); }
+
+bool CardPage::requireConnection(const QString& notConnected) {
+    if (connected()) return true;
+    result().ShowError(notConnected);
+    return false;
+}
+
+ResultSink& CardPage::result() const { return *app_.mainFrame(); }
+MessageBoxes& CardPage::boxes() const { return app_.boxes(); }
+QString CardPage::languageId() const { return app_.LanguageId(); }
+
+void CardPage::pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+QPushButton* CardPage::makeButton(const QString& caption, const QString& objectName,
+                                  std::function<void()> onClick) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [handler = std::move(onClick)] { handler(); });
+    return button;
+}
+
+HexEdit* CardPage::makeHex(const QString& objectName, int widthBytes) {
+    auto* field = new HexEdit(this, widthBytes);
+    field->setObjectName(objectName);
+    return field;
+}
+
+QLabel* CardPage::makeLabel(const QString& caption, QWidget* buddy) {
+    auto* label = new QLabel(caption, this);
+    label->setBuddy(buddy);
+    if (buddy != nullptr) label->setObjectName(buddy->objectName() + QStringLiteral("Label"));
+    return label;
+}
+
+QComboBox* CardPage::makeList(const QString& objectName) {
+    auto* list = new QComboBox(this);
+    list->setObjectName(objectName);
+    return list;
+}

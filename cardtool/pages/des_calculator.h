@@ -1,0 +1,26 @@
+// CDesCalculatorDlg: encrypts or decrypts hex data with a single (8-byte) or
+// double-length (16-byte) DES key through the library. Needs no reader.
+// Closing it in any way hands it back to the main window, which destroys it.
+#pragma once
+
+#include <QDialog>
+
+class CTavistoApp;
+class HexEdit;
+
+class CDesCalculatorDlg : public QDialog {
+    Q_OBJECT
+  public:
+    CDesCalculatorDlg(CTavistoApp& app, QWidget* owner);
+
+    void OnEncrypt() { run(true); }
+    void OnDecrypt() { run(false); }
+
+  private:
+    void run(bool encrypt);
+
+    CTavistoApp& app_;
+    HexEdit* key_;
+    HexEdit* data_;
+    HexEdit* result_;
+};

@@ -1,0 +1,204 @@
+#include "pages/memory_pages.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "pages/search_sequence.h"
+#include "shell/app.h"
+#include "shell/main_frame.h"
+
+namespace {
+constexpr int kPageSize = 4;
+constexpr int kRowsPerColumn = 8;
+} // namespace
+
+MemoryCardPage::MemoryCardPage(CTavistoApp& app, QWidget* parent, const QString& serialCaption, int pages,
+                               int splitPage)
+    : CardPage(app, parent), serial_(makeHex("serialNumber")), pageList_(makeList("pageAddress")),
+      splitPage_(splitPage) {
+    auto* top = new QGridLayout;
+    top->addWidget(makeLabel(serialCaption, serial_), 0, 0);
+    top->addWidget(serial_, 0, 1);
+    top->addWidget(makeButton("Search Card", "searchCard", [this] { search(); }), 0, 2);
+    top->addWidget(makeLabel("Page Address", pageList_), 1, 0);
+    top->addWidget(pageList_, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(makeButton("Read Card", "readCard", [this] { read(); }));
+    buttons->addWidget(makeButton("Write Card", "writeCard", [this] { write(); }));
+    top->addLayout(buttons, 1, 2);
+    serial_->setMinimumWidth(200);
+
+    // Pages 0 and 1 hold the serial number and are never offered for writing.
+    for (int page = 2; page < pages; ++page)
+        pageList_->addItem(QString::number(page), page);
+    pageList_->setCurrentIndex(2);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(14);
+    for (int page = 0; page < pages; ++page) {
+        const QString name = QStringLiteral("page%1").arg(page);
+        const int row = page % kRowsPerColumn;
+        const int column = 2 * (page / kRowsPerColumn);
+        HexEdit* field = makeHex(name, page == splitPage ? kPageSize / 2 : kPageSize);
+        pageFields_.append(field);
+        grid->addWidget(makeLabel(QStringLiteral("Page%1").arg(page), field), row, column);
+        if (page != splitPage) {
+            field->setFixedWidth(110);
+            grid->addWidget(field, row, column + 1);
+            continue;
+        }
+        splitHigh_ = makeHex(name + QStringLiteral("High"), kPageSize / 2);
+        auto* halves = new QHBoxLayout;
+        for (HexEdit* half : {field, splitHigh_}) {
+            half->setFixedWidth(53);
+            halves->addWidget(half);
+        }
+        grid->addLayout(halves, row, column + 1);
+    }
+
+    auto* form = new QVBoxLayout(this);
+    form->addLayout(top);
+    form->addSpacing(12);
+    form->addLayout(grid);
+}
+
+void MemoryCardPage::clearPages() {
+    for (HexEdit* field : pageFields_)
+        field->clear();
+    if (splitHigh_ != nullptr) splitHigh_->clear();
+}
+
+int MemoryCardPage::chosenPage() const { return pageList_->currentData().toInt(); }
+
+void MemoryCardPage::pageData(int page, unsigned char data[4]) const {
+    if (page != splitPage_) {
+        pageFields_[page]->copyBytes(data, kPageSize);
+        return;
+    }
+    pageFields_[page]->copyBytes(data, kPageSize / 2);
+    splitHigh_->copyBytes(data + kPageSize / 2, kPageSize / 2);
+}
+
+void MemoryCardPage::showPage(int page, const unsigned char data[4]) {
+    if (page != splitPage_) {
+        pageFields_[page]->showBytes(data, kPageSize);
+        return;
+    }
+    pageFields_[page]->showBytes(data, kPageSize / 2);
+    splitHigh_->showBytes(data + kPageSize / 2, kPageSize / 2);
+}
+
+// ---- Ultralight ------------------------------------------------------------
+
+CUltraLightDlg::CUltraLightDlg(CTavistoApp& app, QWidget* parent)
+    : MemoryCardPage(app, parent, "SN0.......SN6", 16, 2) {
+    finishInit();
+    // The second half has no caption of its own.
+    splitHigh_->setAccessibleName(pageFields_[2]->accessibleName() + QStringLiteral(" (2-3)"));
+}
+
+void CUltraLightDlg::search() {
+    serial_->clear();
+    if (!requireConnection()) return;
+    unsigned char tagType[2] = {};
+    unsigned char uid[256] = {};
+    unsigned char length = 0;
+    const ReaderApi& a = api();
+    const unsigned short dev = icdev();
+    const bool found = RunSearch(result(), 2,
+                                 {{"rf_antenna_sta", 0, [&] { return a.rf_antenna_sta(dev, 0); }},
+                                  {"rf_init_type", 0, [&] { return a.rf_init_type(dev, 'A'); }},
+                                  {"rf_antenna_sta", 20, [&] { return a.rf_antenna_sta(dev, 1); }},
+                                  {"rf_request", 0, [&] { return a.rf_request(dev, 0x52, tagType); }},
+                                  {"rf_ul_select", 0, [&] { return a.rf_ul_select(dev, uid, &length); }}});
+    if (!found) return;
+    clearPages();
+    serial_->showBytes(uid, length);
+    result().ShowSuccess("Search card successfully");
+}
+
+void CUltraLightDlg::read() {
+    clearPages();
+    for (int group = 0; group < 4; ++group) {
+        unsigned char data[16] = {};
+        unsigned char length = 0;
+        const int code = api().rf_M1_read(icdev(), static_cast<unsigned char>(4 * group), data, &length);
+        if (code != 0 || length != 16) {
+            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(group));
+            return;
+        }
+        for (int i = 0; i < 4; ++i)
+            showPage(4 * group + i, data + kPageSize * i);
+    }
+    result().ShowSuccess("Read card successfully");
+}
+
+void CUltraLightDlg::write() {
+    if (!requireConnection()) return;
+    const int page = chosenPage();
+    unsigned char data[kPageSize] = {};
+    pageData(page, data);
+    const int code = api().rf_ul_write(icdev(), static_cast<unsigned char>(page), data);
+    if (code != 0)
+        result().ShowResult(code, "rf_ul_write");
+    else
+        result().ShowSuccess("Write card successfully");
+}
+
+// ---- ICODE1 -----------------------------------------------------------------
+
+CIcode1Dlg::CIcode1Dlg(CTavistoApp& app, QWidget* parent) : MemoryCardPage(app, parent, "SN0.......SN7", 32) {
+    auto* note = new QLabel(
+        "Before Operate the first four blocks of the card, Making sure to read the card datasheet first!",
+        this);
+    note->setObjectName("note");
+    note->setWordWrap(true);
+    static_cast<QVBoxLayout*>(layout())->addSpacing(12);
+    layout()->addWidget(note);
+    finishInit();
+}
+
+void CIcode1Dlg::search() {
+    serial_->clear();
+    if (!requireConnection()) return;
+    unsigned char serial[8] = {};
+    const ReaderApi& a = api();
+    const unsigned short dev = icdev();
+    // ICODE1 labels answer without the antenna being switched off and on.
+    const bool found =
+        RunSearch(result(), 2,
+                  {{"rf_init_type", 0, [&] { return a.rf_init_type(dev, 'I'); }},
+                   {"rf_ICODE1_Request", 20, [&] { return a.rf_ICODE1_Request(dev, serial); }}});
+    if (!found) return;
+    clearPages();
+    serial_->showBytes(serial, 8);
+    result().ShowSuccess("Search card successfully");
+}
+
+void CIcode1Dlg::read() {
+    clearPages();
+    for (int page = 0; page < pageFields_.size(); ++page) {
+        unsigned char data[kPageSize] = {};
+        const int code = api().rf_ICODE1_Read(icdev(), static_cast<unsigned char>(page), data);
+        if (code != 0) {
+            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(page));
+            return;
+        }
+        showPage(page, data);
+    }
+    result().ShowSuccess("Read card successfully");
+}
+
+void CIcode1Dlg::write() {
+    if (!requireConnection()) return;
+    const int page = chosenPage();
+    unsigned char data[kPageSize] = {};
+    pageData(page, data);
+    const int code = api().rf_ICODE1_Write(icdev(), static_cast<unsigned char>(page), data);
+    if (code != 0)
+        result().ShowResult(code, "rf_ICODE1_Write");
+    else
+        result().ShowSuccess("Write card successfully");
+}

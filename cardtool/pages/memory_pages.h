@@ -1,0 +1,58 @@
+// The Ultralight and ICODE1 pages: small memory cards of 4-byte pages. Both
+// show the serial number from a search, every page after a read, and write
+// one page chosen from a list that leaves out pages 0 and 1 (the serial number).
+#pragma once
+
+#include <QList>
+
+#include "pages/card_page.h"
+
+class QComboBox;
+class QGridLayout;
+
+// What the two pages share: serial number, buttons, the page list and fields.
+class MemoryCardPage : public CardPage {
+    Q_OBJECT
+  protected:
+    // splitPage: a page shown as two 2-byte fields (Ultralight's lock-byte page), or -1.
+    MemoryCardPage(CTavistoApp& app, QWidget* parent, const QString& serialCaption, int pages,
+                   int splitPage = -1);
+
+    void clearPages();
+    // The 4 bytes to write to a page: zeros, then what its field holds.
+    void pageData(int page, unsigned char data[4]) const;
+    void showPage(int page, const unsigned char data[4]);
+    int chosenPage() const;
+
+    virtual void search() = 0;
+    virtual void read() = 0;
+    virtual void write() = 0;
+
+    HexEdit* serial_;
+    QComboBox* pageList_;
+    QList<HexEdit*> pageFields_;   // by page; a split page's first half
+    HexEdit* splitHigh_ = nullptr; // a split page's second half
+    int splitPage_;
+};
+
+class CUltraLightDlg : public MemoryCardPage {
+    Q_OBJECT
+  public:
+    CUltraLightDlg(CTavistoApp& app, QWidget* parent);
+
+  private:
+    void search() override;
+    void read() override;
+    void write() override;
+};
+
+class CIcode1Dlg : public MemoryCardPage {
+    Q_OBJECT
+  public:
+    CIcode1Dlg(CTavistoApp& app, QWidget* parent);
+
+  private:
+    void search() override;
+    void read() override;
+    void write() override;
+};

@@ -1,0 +1,58 @@
+#include "pages/search_sequence.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "pages/hex_edit.h"
+#include "shell/app.h"
+#include "shell/main_frame.h"
+
+bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& steps) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        bool through = true;
+        for (const SearchStep& step : steps) {
+            if (step.pauseBefore > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseBefore));
+            const int code = step.call();
+            if (code != 0) {
+                result.ShowResult(code, step.function);
+                through = false;
+                break;
+            }
+        }
+        if (through) return true;
+    }
+    return false;
+}
+
+bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& cardFound) {
+    ResultSink& result = *app.mainFrame();
+    if (!app.CurrentConnection.IsConnected()) {
+        result.ShowError("Reader isn't connected!");
+        return false;
+    }
+    const ReaderApi& api = app.api();
+    const unsigned short icdev = app.CurrentConnection.icdev();
+    unsigned char answer[256] = {};
+    unsigned char length = 0;
+    unsigned char uidLength = 0;
+    const bool found = RunSearch(result, attempts,
+                                 {{"rf_antenna_sta", 0, [&] { return api.rf_antenna_sta(icdev, 0); }},
+                                  {"rf_init_type", 20, [&] { return api.rf_init_type(icdev, 'A'); }},
+                                  {"rf_antenna_sta", 20, [&] { return api.rf_antenna_sta(icdev, 1); }},
+                                  {"rf_search_type_a", 50, [&] {
+                                       return api.rf_search_type_a(icdev, 0x52, answer, &length, &uidLength);
+                                   }}});
+    if (!found) {
+        cardNumber.clear();
+        cardFound = false;
+        return false;
+    }
+    // The answer is three bytes of card information, then the serial number.
+    const int kept = std::min({static_cast<int>(uidLength), 16, static_cast<int>(sizeof answer) - 3});
+    cardNumber.showBytes(answer + 3, kept);
+    cardFound = true;
+    result.ShowSuccess("Search card successfully");
+    return true;
+}

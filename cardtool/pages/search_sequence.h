@@ -1,0 +1,28 @@
+// The card searches of the pages share one shape: a few library calls in a
+// row (antenna off, protocol type, antenna on, the family's own search), with
+// short pauses for the field to settle, tried a given number of times. The
+// first failing call of an attempt is reported and the next attempt starts.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class CTavistoApp;
+class HexEdit;
+class ResultSink;
+
+struct SearchStep {
+    QString function;    // named in the result line when the call fails
+    int pauseBefore = 0; // milliseconds to wait before the call
+    std::function<int()> call;
+};
+
+// True as soon as one attempt got through every step.
+bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& steps);
+
+// The common Type A search: antenna off, protocol 'A', antenna on, request all
+// cards. On success the serial number goes to cardNumber (at most 16 bytes),
+// cardFound is set and the search is reported; after the last failed attempt
+// cardNumber is cleared and cardFound too. Not connected: reported, nothing sent.
+bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& cardFound);

@@ -1,0 +1,244 @@
+#include "shell/main_frame.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolBar>
+
+#include "chrome/icons.h"
+#include "pages/about_dialog.h"
+#include "pages/des_calculator.h"
+#include "pages/message_boxes.h"
+#include "shell/app.h"
+#include "shell/view.h"
+
+namespace {
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+
+constexpr std::array<const char*, 10> kMenuTexts{"Ultra Light", "Mifare One", "AT88RF020", "SR176",
+                                                 "SRIX4K",      "ISO14443-4", "ISO15693",  "SAM",
+                                                 "MifarePlus",  "ICode1"};
+
+} // namespace
+
+int MainWindowHeight(int screenHeight, int fullScreenClientHeight) {
+    if (screenHeight > kHeight) return kHeight;
+    return kHeight - (screenHeight - fullScreenClientHeight) / 2;
+}
+
+CMainFrame::CMainFrame(CTavistoApp& app) : app_(app), view_(nullptr), result_(nullptr) {
+    setObjectName("mainFrame");
+    setWindowIcon(programIcon());
+    // Fixed size and place, no maximise box.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int height =
+        screen ? MainWindowHeight(screen->geometry().height(), screen->availableGeometry().height())
+               : kHeight;
+    move(10, 10);
+    setFixedSize(kWidth, height);
+
+    view_ = new CTavistoView(app_, this);
+    setCentralWidget(view_);
+    view_->ShowPage(app_.CurCard);
+    buildToolBar();
+    buildMenu();
+    result_ = new ResultLine(this);
+    result_->raise();
+    placeResultLine();
+    SelectCardType(app_.CurCard);
+    UpdateCommands();
+    connectAtStart();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("mainMenu");
+    QMenu* file = bar->addMenu("File(&F)");
+    file->addSeparator();
+    QAction* exit = file->addAction("Exit(&X)", this, &QWidget::close);
+    exit->setObjectName("exit");
+
+    QMenu* cards = bar->addMenu("Card type(&I)");
+    for (int type = 0; type < kCardTypes; ++type) {
+        cards->addAction(cardActions_[type]);
+        cardActions_[type]->setText(kMenuTexts[type]);
+    }
+
+    QMenu* settings = bar->addMenu("Setting(&P)");
+    setting_ = settings->addAction("Setting", this, &CMainFrame::OnSetting);
+    settings->addSeparator();
+    disconnect_ = settings->addAction("Disconnect", this, &CMainFrame::OnDisconnect);
+    connect_ = settings->addAction("Connect", this, &CMainFrame::OnConnect);
+    setting_->setObjectName("setting");
+    // The settings window is not part of this build yet.
+    setting_->setEnabled(false);
+    disconnect_->setObjectName("disconnect");
+    connect_->setObjectName("connect");
+    // The settings window may connect or disconnect behind the menu's back.
+    connect(settings, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+
+    QMenu* tools = bar->addMenu("&Tools");
+    des_ = tools->addAction("&DES Caculator", this, &CMainFrame::OnDesCalculator);
+    des_->setObjectName("desCalculator");
+    connect(tools, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+
+    QMenu* help = bar->addMenu("About(&H)");
+    help->addAction("About Oskelle", this, &CMainFrame::OnAbout)->setObjectName("about");
+
+    app_.catalog.translateMenu(bar, app_.LangID);
+}
+
+void CMainFrame::buildToolBar() {
+    toolBar_ = addToolBar("Card type");
+    toolBar_->setObjectName("cardTypes");
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(16, 16));
+    cardGroup_ = new QActionGroup(this);
+    cardGroup_->setExclusive(true);
+    for (int type = 0; type < kCardTypes; ++type) {
+        QAction* action = new QAction(cardTypeIcon(type), kMenuTexts[type], this);
+        action->setObjectName(QStringLiteral("cardType%1").arg(type));
+        action->setCheckable(true);
+        action->setToolTip(CTavistoApp::CardTypeName(type).trimmed());
+        cardGroup_->addAction(action);
+        connect(action, &QAction::triggered, this, [this, type] { OnCardType(type); });
+        cardActions_[type] = action;
+        toolBar_->addAction(action);
+    }
+}
+
+void CMainFrame::connectAtStart() {
+    ConnectionInfo& current = app_.CurrentConnection;
+    // A TCP reader may be far away or switched off: never dial it unasked.
+    if (current.IsTcp()) return;
+    const int handle = app_.api().rf_init_com(current.port, current.baudRate);
+    if (handle >= 0) {
+        current.handle = handle;
+        remember(current);
+    } else {
+        app_.boxes().show(this, app_.Translate("Connect device failed!"), app_.Translate("Error"),
+                          MessageBoxes::Stop, MessageBoxes::Ok);
+    }
+    UpdateCommands();
+    UpdateTitle();
+}
+
+void CMainFrame::remember(const ConnectionInfo& connection) {
+    app_.Ports.Set(connection.portName, connection);
+}
+
+void CMainFrame::ShowResult(int code, const QString& functionName) {
+    result_->ShowResult(code, functionName);
+}
+void CMainFrame::ShowError(const QString& text) { result_->ShowError(text); }
+void CMainFrame::ShowSuccess(const QString& text) { result_->ShowSuccess(text); }
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(app_.GetAppInfo(2) + QStringLiteral("  -  ") + CTavistoApp::CardTypeName(app_.CurCard) +
+                   QStringLiteral("[Reader:") + app_.CurrentConnection.portName + QStringLiteral("]"));
+}
+
+void CMainFrame::UpdateCommands() {
+    const bool connected = app_.CurrentConnection.IsConnected();
+    connect_->setEnabled(!connected);
+    disconnect_->setEnabled(connected);
+    des_->setEnabled(desCalculator_.isNull());
+}
+
+void CMainFrame::SelectCardType(int cardType) {
+    if (cardType >= 0 && cardType < kCardTypes) cardActions_[cardType]->setChecked(true);
+    UpdateTitle();
+}
+
+void CMainFrame::OnCardType(int cardType) {
+    if (cardType == app_.CurCard) {
+        // Keep the page as it is; just keep its button pressed.
+        cardActions_[cardType]->setChecked(true);
+        return;
+    }
+    app_.CurCard = cardType;
+    SelectCardType(cardType);
+    view_->ShowPage(cardType);
+}
+
+void CMainFrame::OnConnect() {
+    ConnectionInfo& current = app_.CurrentConnection;
+    if (current.IsConnected()) return;
+    const int handle = current.IsTcp()
+                           ? app_.api().rf_init_net(current.ipAddr.toLatin1().constData(), current.tcpPort)
+                           : app_.api().rf_init_com(current.port, current.baudRate);
+    if (handle < 0) {
+        ShowError("Connect device failed!");
+    } else {
+        current.handle = handle;
+        remember(current);
+        ShowSuccess("Connect device success");
+    }
+    UpdateCommands();
+}
+
+void CMainFrame::OnDisconnect() {
+    ConnectionInfo& current = app_.CurrentConnection;
+    if (!current.IsConnected()) return;
+    app_.api().rf_ClosePortVer5(current.icdev());
+    current.handle = -1;
+    remember(current);
+    ShowSuccess("Disconnect operation successfully");
+    UpdateCommands();
+}
+
+void CMainFrame::OnSetting() { view_->OpenSettings(); }
+
+void CMainFrame::OnDesCalculator() {
+    if (desCalculator_) return;
+    auto* calculator = new CDesCalculatorDlg(app_, this);
+    // Closing the calculator hands it back to the main window, which destroys it.
+    connect(calculator, &QDialog::finished, this, [this, calculator] {
+        calculator->deleteLater();
+        desCalculator_ = nullptr;
+        UpdateCommands();
+    });
+    desCalculator_ = calculator;
+    calculator->show();
+    UpdateCommands();
+}
+
+void CMainFrame::OnAbout() {
+    CAboutDlg about(app_, this);
+    about.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Every port still connected is closed, the one in use and any other the
+    // settings window opened.
+    for (ConnectionInfo port : app_.Ports.Entries()) {
+        if (!port.IsConnected()) continue;
+        app_.api().rf_ClosePortVer5(port.icdev());
+        port.handle = -1;
+        app_.Ports.Set(port.portName, port);
+    }
+    if (app_.CurrentConnection.IsConnected()) app_.CurrentConnection.handle = -1;
+    if (desCalculator_) desCalculator_->close();
+    event->accept();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    placeResultLine();
+}
+
+void CMainFrame::placeResultLine() {
+    if (result_ == nullptr) return;
+    const QRect bar = menuBar()->geometry();
+    const int right = width() - 4;
+    result_->setGeometry(right - ResultLine::kWidth, bar.top(), ResultLine::kWidth, bar.height());
+}

@@ -1,0 +1,169 @@
+// What every page stands on: the hex and decimal fields, the result line's
+// texts, the continuous toggle, and the common Type A search against a
+// simulated reader.
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "pages/continuous_toggle.h"
+#include "pages/hex_edit.h"
+#include "pages/search_sequence.h"
+#include "shell/app.h"
+#include "shell/main_frame.h"
+#include "shell/result_line.h"
+#include "tool_fixture.h"
+
+using namespace tooltest;
+
+namespace {
+constexpr const char* kClassicField = R"({"cards": [{"kind": "classic1k", "uid": "11223344"}]})";
+}
+
+class ConventionsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void hexFieldTypingAndReading_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("count");
+        const auto none = Qt::KeyboardModifiers();
+        QTest::newRow("empty") << 4 << "" << none << "" << QByteArray() << 0;
+        QTest::newRow("odd length") << 4 << "ABC" << none << "ABC" << QByteArray("\xAB\x0C", 2) << 1;
+        QTest::newRow("lower case") << 4 << "0aff" << none << "0aff" << QByteArray("\x0A\xFF", 2) << 2;
+        QTest::newRow("letters dropped") << 4 << "1g2z3-" << none << "123" << QByteArray("\x12\x03", 2) << 1;
+        QTest::newRow("three odd keys pass") << 4 << "%'." << none << "%'." << QByteArray("\x00\x00", 2) << 1;
+        QTest::newRow("width limit") << 2 << "123456" << none << "1234" << QByteArray("\x12\x34", 2) << 2;
+        QTest::newRow("13 chars, 6 bytes") << 8 << "FFFFFFFFFFFF1" << none << "FFFFFFFFFFFF1"
+                                           << QByteArray("\xFF\xFF\xFF\xFF\xFF\xFF\x01", 7) << 6;
+        // With Ctrl held everything passes; what is not a hex digit reads as 0.
+        QTest::newRow("ctrl passes") << 4 << "zz" << Qt::KeyboardModifiers(Qt::ControlModifier) << "zz"
+                                     << QByteArray("\x00", 1) << 1;
+    }
+    void hexFieldTypingAndReading() {
+        QFETCH(int, width);
+        QFETCH(QString, typed);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        HexEdit field(nullptr, width);
+        for (QChar c : typed)
+            QTest::keyClick(&field, c.toLatin1(), modifiers);
+        if (modifiers & Qt::ControlModifier) field.setText(typed); // what a paste brings in
+        QTEST(field.text(), "text");
+        QTEST(field.bytes(), "bytes");
+        QTEST(field.byteCount(), "count");
+        QCOMPARE(field.byteCapacity(), width);
+    }
+
+    void hexFieldShowsBytesAndValues() {
+        HexEdit field;
+        field.showValueBytes(1000);
+        QCOMPARE(field.text(), QString("E8030000"));
+        field.showBytes(QByteArray("\x00\xAB\x0f", 3));
+        QCOMPARE(field.text(), QString("00AB0F"));
+        HexEdit odd(nullptr, 0);
+        odd.setMaxLength(5);
+        QCOMPARE(odd.byteCapacity(), 3);
+    }
+
+    void digitField_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("value");
+        QTest::newRow("empty is no input") << "" << -1;
+        QTest::newRow("negative") << "-5" << -5;
+        QTest::newRow("letters dropped") << "1a2B3" << 123;
+        QTest::newRow("stops at other") << "12.5" << 12;
+        QTest::newRow("saturates") << "99999999999" << 2147483647;
+        QTest::newRow("only a sign") << "-" << 0;
+    }
+    void digitField() {
+        QFETCH(QString, typed);
+        DigitEdit field;
+        QTest::keyClicks(&field, typed);
+        QTEST(field.value(), "value");
+    }
+
+    void resultTexts_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("failure") << -1 << "rf_M1_read"
+                                 << "Error: ffffffff ,Function: rf_M1_read";
+        QTest::newRow("status byte") << 0x14 << ""
+                                     << "Error: 14";
+        QTest::newRow("success named") << 0 << "rf_halt"
+                                       << " Operation success ,Function: rf_halt";
+        QTest::newRow("success") << 0 << ""
+                                 << "Operation success";
+    }
+    void resultTexts() {
+        QFETCH(int, code);
+        QFETCH(QString, function);
+        ResultLine line(nullptr);
+        line.ShowResult(code, function);
+        QTEST(line.text(), "text");
+        QCOMPARE(line.isError(), code != 0);
+        line.ShowError("Cannot connect to device");
+        QCOMPARE(line.text(), QString("Error: Cannot connect to device"));
+    }
+
+    void continuousToggleRepeatsUntilClickedAgain_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("English") << "en_US"
+                                 << "Stop"
+                                 << "Continuous Search";
+        QTest::newRow("Chinese") << "zh_CN" << QString::fromUtf8("停止") << QString::fromUtf8("连续寻卡");
+    }
+    void continuousToggleRepeatsUntilClickedAgain() {
+        QFETCH(QString, language);
+        QPushButton button("Continuous Search");
+        int runs = 0;
+        ContinuousToggle toggle(
+            &button, "Continuous Search", QString::fromUtf8("连续寻卡"), [&] { return language; },
+            [&] { ++runs; });
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTEST(button.text(), "stop");
+        QTRY_VERIFY(runs >= 3);
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QTEST(button.text(), "start");
+        QVERIFY(!toggle.running());
+        // The language of each click decides its caption.
+        language = language == "en_US" ? "zh_CN" : "en_US";
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(button.text(), language == "en_US" ? QString("Stop") : QString::fromUtf8("停止"));
+        QVERIFY(toggle.running());
+    }
+
+    void typeASearchFindsTheCardOrClearsTheNumber() {
+        RunningTool tool(kClassicField);
+        HexEdit number;
+        bool found = false;
+        QVERIFY(FindTypeACard(*tool.app, 1, number, found));
+        QVERIFY(found);
+        QCOMPARE(number.text(), QString("11223344"));
+        QCOMPARE(tool.resultText(), QString("Search card successfully"));
+
+        // The card leaves the field: three attempts, then the number goes.
+        tool.sim.reader.access([](sim::ReaderState&, sim::Field& field) { field.clear(); });
+        QVERIFY(!FindTypeACard(*tool.app, 3, number, found));
+        QVERIFY(!found);
+        QVERIFY(number.text().isEmpty());
+        QVERIFY(tool.resultText().endsWith(" ,Function: rf_search_type_a"));
+
+        // Not connected: reported, and not one request goes out.
+        tool.app->mainFrame()->OnDisconnect();
+        const std::size_t before = tool.sim.requests();
+        number.setText("99");
+        found = true;
+        QVERIFY(!FindTypeACard(*tool.app, 1, number, found));
+        QCOMPARE(tool.resultText(), QString("Error: Reader isn't connected!"));
+        QCOMPARE(tool.sim.requests(), before);
+        QVERIFY(found);
+    }
+};
+
+OSKELLE_TEST(ConventionsTest);
+#include "conventions_test.moc"
