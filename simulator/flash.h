@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <span>
+#include <utility>
 
 #include "simulator/bytes.h"
 
@@ -30,11 +31,16 @@ class Flash {
     Bytes read(std::size_t page, std::size_t offset, std::size_t length) const;
     void write(std::size_t page, std::size_t offset, std::span<const std::uint8_t> data);
 
+    // A worn cell: the byte reads as value whatever is written over it, the
+    // way aged flash fails a self-test. Throws std::out_of_range unless fits().
+    void wear(std::size_t page, std::size_t offset, std::uint8_t value);
+
   private:
     using Page = std::array<std::uint8_t, kPageSize>;
 
     std::size_t pageCount_;
-    std::map<std::size_t, Page> written_; // only pages ever written take memory
+    std::map<std::size_t, Page> written_;                              // only pages ever written take memory
+    std::map<std::pair<std::size_t, std::size_t>, std::uint8_t> worn_; // (page, offset) -> stuck value
 };
 
 } // namespace sim

@@ -9,9 +9,9 @@
 #include <functional>
 
 #include "pages/hex_edit.h"
+#include "pages/message_boxes.h"
 
 class CTavistoApp;
-class MessageBoxes;
 class QComboBox;
 class QGridLayout;
 class QLabel;

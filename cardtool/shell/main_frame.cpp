@@ -79,8 +79,6 @@ void CMainFrame::buildMenu() {
     disconnect_ = settings->addAction("Disconnect", this, &CMainFrame::OnDisconnect);
     connect_ = settings->addAction("Connect", this, &CMainFrame::OnConnect);
     setting_->setObjectName("setting");
-    // The settings window is not part of this build yet.
-    setting_->setEnabled(false);
     disconnect_->setObjectName("disconnect");
     connect_->setObjectName("connect");
     // The settings window may connect or disconnect behind the menu's back.
@@ -196,7 +194,11 @@ void CMainFrame::OnDisconnect() {
     UpdateCommands();
 }
 
-void CMainFrame::OnSetting() { view_->OpenSettings(); }
+void CMainFrame::OnSetting() {
+    view_->OpenSettings();
+    UpdateCommands();
+    UpdateTitle();
+}
 
 void CMainFrame::OnDesCalculator() {
     if (desCalculator_) return;

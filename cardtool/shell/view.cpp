@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "connection/setting_dlg.h"
 #include "pages/card_page.h"
 #include "pages/page_factory.h"
 #include "shell/app.h"
@@ -22,9 +23,8 @@ void CTavistoView::ShowPage(int cardType) {
 }
 
 bool CTavistoView::OpenSettings() {
-    // The settings window arrives with its own change; until then the command
-    // is disabled in the menu.
-    return false;
+    CSettingDlg settings(app_, window());
+    return settings.exec() == QDialog::Accepted;
 }
 
 void CTavistoView::layOutPage() {

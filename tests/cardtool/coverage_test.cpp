@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QTest>
 
+#include "connection/setting_dlg.h"
 #include "pages/about_dialog.h"
 #include "shell/app.h"
 #include "shell/main_frame.h"
@@ -66,6 +67,8 @@ class CoverageTest : public QObject {
         unnamed << unnamedControls(frame->desCalculator());
         CAboutDlg about(app, nullptr);
         unnamed << unnamedControls(&about);
+        CSettingDlg console(app, nullptr);
+        unnamed << unnamedControls(&console);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join("\n")));
 
         QStringList missing;

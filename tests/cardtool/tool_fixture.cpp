@@ -73,9 +73,19 @@ SimulatedReader::~SimulatedReader() {
 
 QString binFolder() { return QStringLiteral(OSKELLE_BIN_DIR); }
 
+AppFolder::AppFolder() {
+    for (const QString& name : {QStringLiteral("libVarrok.so"), QStringLiteral("Lang")})
+        QFile::link(binFolder() + QLatin1Char('/') + name, dir_.filePath(name));
+}
+
+void AppFolder::put(const QString& name, const QByteArray& content) const {
+    QFile file(dir_.filePath(name));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(content);
+}
+
 RunningTool::RunningTool(const char* scenarioJson, const QString& languageId) : sim(scenarioJson) {
     if (!languageId.isEmpty()) settings.put("LangID", languageId);
-    app = std::make_unique<CTavistoApp>(binFolder(), boxes);
+    app = std::make_unique<CTavistoApp>(folder.path(), boxes);
     started = app->InitInstance();
 }
 

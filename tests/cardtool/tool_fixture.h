@@ -75,11 +75,26 @@ class SimulatedReader {
 // The folder the build puts the tool, the library and Lang/ in.
 QString binFolder();
 
+// A folder of the test's own that looks like the tool's: the library and
+// Lang/ linked in, free for the files the tool keeps beside itself
+// ("ipaddr.ini", "AppConfig.ini", command books).
+class AppFolder {
+  public:
+    AppFolder();
+    QString path() const { return dir_.path(); }
+    // Writes a file into the folder.
+    void put(const QString& name, const QByteArray& content) const;
+
+  private:
+    QTemporaryDir dir_;
+};
+
 // A started tool on a simulated reader: settings, boxes and app together.
 struct RunningTool {
     explicit RunningTool(const char* scenarioJson = nullptr, const QString& languageId = QString());
     ~RunningTool();
     SimulatedReader sim;
+    AppFolder folder;
     PrivateSettings settings;
     ScriptedBoxes boxes;
     std::unique_ptr<CTavistoApp> app;

@@ -185,6 +185,11 @@ TEST(ReaderFlash, KeepsWhatIsWrittenPerPage) {
     EXPECT_EQ(answer(reader, sim::cmd::FlashRead, flashRequest(0x0201, 250, 6)).data, Bytes(6, 0xFF))
         << "page number is high byte first";
     EXPECT_TRUE(answer(reader, sim::cmd::FlashRead, flashRequest(0, 0, 0)).data.empty());
+
+    reader.access([](sim::ReaderState& state, sim::Field&) { state.flash.wear(0, 127, 0x00); });
+    EXPECT_EQ(answer(reader, sim::cmd::FlashWrite, flashRequest(0, 126, 2, {7, 8})).status, 0);
+    EXPECT_EQ(answer(reader, sim::cmd::FlashRead, flashRequest(0, 125, 3)).data, (Bytes{pattern[125], 7, 0}))
+        << "a worn cell keeps its value whatever is written";
 }
 
 TEST(ReaderFlash, RefusesRangesBeyondAPageOrTheMemory) {
