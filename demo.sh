@@ -20,9 +20,14 @@ fi
 out=$(mktemp)
 config=$(mktemp -d)
 trap 'kill "$sim" 2>/dev/null || true; rm -rf "$out" "$config"' EXIT
-limit=60
-[ -n "$with_display" ] && limit=86400
-build/simulator/varrok-sim --tcp 0 --pty --scenario simulator/scenarios/demo.json --exit-after "$limit" >"$out" &
+if [ -n "$with_display" ]; then
+    # The terminal becomes the hand that moves cards on and off the reader.
+    exec 3<&0
+    build/simulator/varrok-sim --tcp 0 --pty --scenario simulator/scenarios/demo.json --hand \
+        --exit-after 86400 >"$out" <&3 &
+else
+    build/simulator/varrok-sim --tcp 0 --pty --scenario simulator/scenarios/demo.json --exit-after 60 >"$out" &
+fi
 sim=$!
 for _ in $(seq 100); do
     grep -q '^pty ' "$out" && grep -q '^tcp ' "$out" && break
@@ -37,8 +42,10 @@ pty=$(sed -n 's/^pty //p' "$out")
 
 if [ -n "$with_display" ]; then
     echo "== card tool on COM1 (pseudo-terminal ${pty}); the reader also listens on TCP ${tcp}"
-    echo "   close the window to stop the demo"
-    VARROK_COM1="$pty" XDG_CONFIG_HOME="$config" build/bin/Oskelle
+    echo "   Type here to move cards: 'only N' leaves card N alone on the reader (a search"
+    echo "   finds one card at a time), 'all' puts every card back, 'cards' lists them."
+    echo "   Close the window to stop the demo."
+    VARROK_COM1="$pty" XDG_CONFIG_HOME="$config" build/bin/Oskelle </dev/null
     exit 0
 fi
 

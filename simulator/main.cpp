@@ -9,6 +9,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "simulator/desk.h"
 #include "simulator/families.h"
 #include "simulator/options.h"
 #include "simulator/posix.h"
@@ -21,13 +22,15 @@
 namespace {
 
 // Blocks until SIGINT/SIGTERM, standard input closing (with --stdin-quit) or
-// the --exit-after time.
-void waitForEnd(const sim::Options& options, int signals) {
+// the --exit-after time. With a desk, standard input carries card commands.
+void waitForEnd(const sim::Options& options, int signals, sim::Desk* desk) {
+    std::string pending;
+    bool inputOpen = options.stdinQuit || desk != nullptr;
     const auto deadline = options.exitAfter
                               ? std::optional(std::chrono::steady_clock::now() + *options.exitAfter)
                               : std::nullopt;
     for (;;) {
-        pollfd fds[2] = {{signals, POLLIN, 0}, {options.stdinQuit ? STDIN_FILENO : -1, POLLIN, 0}};
+        pollfd fds[2] = {{signals, POLLIN, 0}, {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}};
         int timeout = -1;
         if (deadline) {
             const auto left =
@@ -39,7 +42,17 @@ void waitForEnd(const sim::Options& options, int signals) {
         if (fds[0].revents) return;
         if (fds[1].revents) {
             char buffer[256];
-            if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) return;
+            const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (got <= 0) {
+                if (options.stdinQuit) return;
+                inputOpen = false; // no more commands: keep serving until told to stop
+                continue;
+            }
+            if (desk == nullptr) continue;
+            pending.append(buffer, static_cast<std::size_t>(got));
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+                std::cerr << desk->command(pending.substr(0, end)) << std::flush;
+            if (pending.size() > 4096) pending.clear(); // not a command line
         }
     }
 }
@@ -60,7 +73,8 @@ int main(int argc, char** argv) {
     }
     const sim::CardKinds kinds = sim::allCardKinds();
     if (options.listKinds) {
-        for (const auto& kind : kinds.names()) std::cout << kind << "  " << kinds.summary(kind) << '\n';
+        for (const auto& kind : kinds.names())
+            std::cout << kind << "  " << kinds.summary(kind) << '\n';
         return 0;
     }
 
@@ -111,7 +125,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    waitForEnd(options, signals.get());
+    std::optional<sim::Desk> desk;
+    if (options.hand) {
+        desk.emplace(reader);
+        std::cerr << desk->command("cards") << std::flush;
+    }
+    waitForEnd(options, signals.get(), desk ? &*desk : nullptr);
     tcp.stop();
     pty.stop();
     return 0;

@@ -19,6 +19,8 @@ const char* const kUsage =
     "  --fault-once FAULT  misbehave on the first answer only\n"
     "  --exit-after SECS   stop after this many seconds\n"
     "  --stdin-quit        stop when standard input closes\n"
+    "  --hand              read card commands on standard input (cards, take N, put N,\n"
+    "                      only N, all) and answer on standard error\n"
     "  --scenario FILE     put the cards of a scenario file in the field (see SCENARIOS.md)\n"
     "  --list-kinds        list the card kinds a scenario may name, and stop\n"
     "Prints 'tcp 127.0.0.1:PORT' and 'pty PATH' on stdout once serving;\n"
@@ -67,6 +69,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.exitAfter = std::chrono::seconds(parseNumber(value(), 1'000'000, option));
         } else if (option == "--stdin-quit") {
             options.stdinQuit = true;
+        } else if (option == "--hand") {
+            options.hand = true;
         } else if (option == "--scenario") {
             options.scenario = value();
         } else if (option == "--list-kinds") {

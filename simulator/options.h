@@ -22,6 +22,7 @@ struct Options {
     std::optional<Fault> faultOnce;                   // --fault-once FAULT: the first answer only
     std::optional<std::chrono::seconds> exitAfter;    // --exit-after SECONDS
     bool stdinQuit = false;                           // --stdin-quit
+    bool hand = false;                                // --hand: card commands on standard input
     std::optional<std::string> scenario;              // --scenario FILE: cards and reader identity
     bool listKinds = false;                           // --list-kinds
     bool help = false;                                // --help
