@@ -135,6 +135,12 @@ class Iso15693Tag : public Card {
     // info flags, UID, DSFID, AFI, blocks - 1, block size - 1, IC reference.
     Bytes systemInformation() const;
 
+    // The request flags of the last command with a flags byte that reached the
+    // tag: bits the reader passes over (data rate, inventory, option for
+    // writes) change nothing else, so this is where a test sees what a host asked.
+    std::uint8_t lastFlags() const { return lastFlags_; }
+    void heardFlags(std::uint8_t flags) { lastFlags_ = flags; }
+
   protected:
     void onPowerCycle() override { selected_ = false; }
 
@@ -148,6 +154,7 @@ class Iso15693Tag : public Card {
     bool dsfidLocked_ = false;
     bool afiLocked_ = false;
     bool selected_ = false;
+    std::uint8_t lastFlags_ = 0;
     Bytes memory_;
     std::vector<bool> locked_;
 };

@@ -134,9 +134,22 @@ Block unwrap(const Bytes& data) {
     return block;
 }
 
+// A host that found a Type B card with its request goes straight on to APDUs:
+// with nothing activated, the reader sends ATTRIB (CID 0) to the ISO 14443-4
+// card that answered, as it sends RATS for a Type A card.
+Card* attribFoundCard(Context& context) {
+    for (auto* card : context.field.inRange<Iso14443_4BCard>()) {
+        if (card->state() != TypeBCard::State::Ready || !card->attrib(card->pupi(), 0)) continue;
+        context.field.select(card);
+        return card;
+    }
+    return nullptr;
+}
+
 Answer exchange(Context& context, const Block& block) {
     if (block.apdu.empty()) return Status::BadLength;
     Card* card = activeCard(context);
+    if (!card) card = attribFoundCard(context);
     if (!card) return Status::NoCard;
     std::optional<Bytes> answer;
     // The reader's Type A reset (0x1B) runs RATS as well, out of this

@@ -8,7 +8,9 @@
 // or the Type B card activated with ATTRIB. The reader's Type A reset (0x1B,
 // another family's command) also runs RATS, so a selected ISO 14443-4 Type A
 // card that has not had RATS here gets it from the reader with the first
-// APDU. The reader wraps a bare APDU in
+// APDU. Likewise, with no card activated, a Type B ISO 14443-4 card that
+// answered the last request (READY) gets ATTRIB with CID 0 from the reader
+// with the first APDU. The reader wraps a bare APDU in
 // an I-block itself. A request may also come as a ready-made I-block, as the
 // library's typeb_cos sends it with its lead byte: when the first byte is an
 // I-block PCB without chaining (02 or 03, or 0A or 0B followed by a CID

@@ -112,6 +112,7 @@ Handler tagHandler(const TagCommand& command) {
         // Every tag that heard it acts; the first one's answer is the one the reader receives.
         std::optional<Answer> first;
         for (Iso15693Tag* tag : reached.tags) {
+            tag->heardFlags(flags);
             Answer a = command.run(*tag, flags, params);
             if (!first) first = std::move(a);
         }

@@ -160,6 +160,41 @@ TEST_F(TypeBReader, CardGoesThroughRequestAttribApduHaltAndWakeUp) {
         });
 }
 
+// Hosts that found a Type B card with the request send APDUs at once; the
+// reader activates the card that answered (ATTRIB, CID 0) before the first.
+TEST_F(TypeBReader, FirstApduAfterARequestActivatesTheCardThatAnswered) {
+    setIsoType(reader, sim::iso::TypeB);
+    sim::Iso14443_4BCard* first = nullptr;
+    sim::Iso14443_4BCard* second = nullptr;
+    reader.access([&](sim::ReaderState&, sim::Field& f) {
+        first = &f.emplace<sim::Iso14443_4BCard>(kPupi, sim::SmartCardApp::sample());
+        second = &f.emplace<sim::Iso14443_4BCard>(sim::TypeBCard::Pupi{0x55, 0x66, 0x77, 0x88},
+                                                  sim::SmartCardApp::sample());
+    });
+    run(reader, {
+                    {"apdu to idle cards", cmd::Apdu, selectSample(), st(Status::NoCard), {}},
+                    {"WUPB", cmd::Request, {0x01}, kOk, first->atqb()},
+                    {"the first apdu", cmd::Apdu, selectSample(), kOk, Bytes{0x90, 0x00}},
+                    {"the next one goes to the same card",
+                     cmd::Apdu,
+                     {0x00, 0xB0, 0x00, 0x00, 0x02},
+                     kOk,
+                     Bytes{0x00, 0x00, 0x90, 0x00}},
+                });
+    reader.access([&](sim::ReaderState&, sim::Field&) {
+        EXPECT_EQ(first->state(), sim::TypeBCard::State::Active);
+        EXPECT_EQ(first->layer4().cid(), 0);
+        EXPECT_EQ(second->state(), sim::TypeBCard::State::Ready);
+    });
+    run(reader, {
+                    {"HLTB", cmd::Halt, kPupiBytes, kOk, Bytes{}},
+                    {"the other card that answered is activated now", cmd::Apdu, selectSample(), kOk,
+                     Bytes{0x90, 0x00}},
+                    {"HLTB of the other", cmd::Halt, {0x55, 0x66, 0x77, 0x88}, kOk, Bytes{}},
+                    {"halted cards are not activated", cmd::Apdu, selectSample(), st(Status::NoCard), {}},
+                });
+}
+
 TEST_F(TypeBReader, CardsAnswerOnlyInTheirProtocolWithTheAntennaOn) {
     reader.access([&](sim::ReaderState&, sim::Field& f) {
         f.emplace<sim::Iso14443_4BCard>(kPupi, sim::SmartCardApp::sample());

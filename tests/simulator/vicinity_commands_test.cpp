@@ -149,9 +149,12 @@ TEST_F(VicinityCommands, UnaddressedCommandsActOnEveryTagThatHears) {
     const Bytes write = cat({{0x02}, bytesOf(b.uid()), {3, 7, 7, 7, 7}});
     EXPECT_EQ(ask(vicinity::WriteBlock, write).status, st(Status::AccessDenied));
     EXPECT_EQ(b.block(3), (Bytes{7, 7, 7, 7}));
-    EXPECT_EQ(ask(vicinity::WriteAfi, cat({{0x00}, bytesOf(a.uid()), {0x5C}})).status, 0);
+    EXPECT_EQ(ask(vicinity::WriteAfi, cat({{0x06}, bytesOf(a.uid()), {0x5C}})).status, 0);
     EXPECT_EQ(a.afi(), 0x5C);
     EXPECT_EQ(b.afi(), 0x5C);
+    // Both heard the flags, which hosts' tests read back.
+    EXPECT_EQ(a.lastFlags(), 0x06);
+    EXPECT_EQ(b.lastFlags(), 0x06);
 }
 
 TEST_F(VicinityCommands, InventoriesSkipQuietTagsAndFilterByAfi) {

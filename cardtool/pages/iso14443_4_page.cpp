@@ -1,0 +1,257 @@
+#include "pages/iso14443_4_page.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <cstring>
+
+#include "pages/continuous_toggle.h"
+#include "pages/message_boxes.h"
+#include "pages/search_sequence.h"
+#include "shell/app.h"
+#include "shell/main_frame.h"
+
+namespace {
+
+// The library's own code for an answer of the wrong length. A call that
+// returns 0 with too few bytes is a failure and must not read as success.
+constexpr int kWrongLength = -5;
+constexpr unsigned kMaxTimeoutMs = 100000;
+constexpr int kResetAttempts = 3;
+
+// Readers from model 0x35 on find the card and send RATS in two commands.
+bool s_newReader = false;
+
+} // namespace
+
+// ---- pages that send APDUs ---------------------------------------------------
+
+CosCommandPage::CosCommandPage(CTavistoApp& app, QWidget* parent, const QString& bookFile)
+    : CardPage(app, parent), timeout_(new DigitEdit(this)), command_(makeHex("cosCommand")),
+      bookButton_(makeButton("...", "commandBook", [this] { openBook(); })),
+      sendButton_(makeButton("Send", "send", [this] { sendCommand(); })), answers_(new QPlainTextEdit(this)),
+      clearButton_(makeButton("Clear", "clear", [this] { clearAnswers(); })),
+      book_(app.AppDir + QLatin1Char('/') + bookFile) {
+    timeout_->setObjectName("timeout");
+    timeout_->setValue(2000);
+    timeout_->setMaximumWidth(80);
+    command_->setMinimumWidth(260);
+    bookButton_->setMaximumWidth(28);
+    bookButton_->setAccessibleDescription("Command book");
+    answers_->setObjectName("answers");
+    answers_->setReadOnly(true);
+    book_.load();
+}
+
+CosCommandPage::~CosCommandPage() {
+    // An installed program may sit in a folder the user cannot write to: the
+    // book is then simply not kept.
+    if (book_.changed()) book_.save();
+}
+
+std::optional<unsigned> CosCommandPage::timeoutMs() const {
+    bool number = false;
+    const int value = timeout_->text().trimmed().toInt(&number);
+    if (!number || value < 0 || static_cast<unsigned>(value) > kMaxTimeoutMs) return std::nullopt;
+    return static_cast<unsigned>(value);
+}
+
+void CosCommandPage::refuse(const QString& text) {
+    boxes().show(this, app_.Translate(text), app_.Translate("Error"), MessageBoxes::Stop, MessageBoxes::Ok);
+}
+
+void CosCommandPage::send(const QString& failName, const Exchange& exchange) {
+    // A time-out the reader cannot be given is refused rather than sent as something else.
+    const std::optional<unsigned> timeout = timeoutMs();
+    if (!timeout) {
+        refuse("Please enter an integer between 0 and 100000.");
+        return;
+    }
+    if (!requireConnection()) return;
+    const QByteArray command = command_->bytes();
+    if (command.isEmpty()) {
+        refuse("COS command is NULL!");
+        return;
+    }
+    if (command.size() > kMaxCommandBytes) {
+        refuse("COS command is longer than 255 bytes!");
+        return;
+    }
+    // Booked before sending: a command that fails is worth picking again too.
+    book_.add(HexEdit::format(command));
+    unsigned char request[kMaxCommandBytes] = {};
+    std::memcpy(request, command.constData(), static_cast<size_t>(command.size()));
+    unsigned char answer[256] = {};
+    unsigned char length = 0;
+    const int code = exchange(request, static_cast<unsigned char>(command.size()), answer, &length, *timeout);
+    if (code != 0) {
+        result().ShowResult(code, failName);
+        return;
+    }
+    answers_->moveCursor(QTextCursor::End);
+    answers_->insertPlainText(HexEdit::format(QByteArray(reinterpret_cast<const char*>(answer), length)) +
+                              QStringLiteral("\n\n"));
+    answers_->ensureCursorVisible();
+    result().ShowSuccess("Send operation success");
+}
+
+void CosCommandPage::clearAnswers() {
+    answers_->clear();
+    result().ShowSuccess("Clear display info successful!");
+}
+
+void CosCommandPage::openBook() {
+    CommandBookDialog dialog(book_, app_.catalog, this);
+    connect(&dialog, &CommandBookDialog::entryChosen, command_, &QLineEdit::setText);
+    dialog.exec();
+}
+
+// ---- ISO 14443-4 ---------------------------------------------------------------
+
+CIso14443_4Dlg::CIso14443_4Dlg(CTavistoApp& app, QWidget* parent)
+    : CosCommandPage(app, parent, "cosbooks.j"), typeA_(new QRadioButton("Type A", this)),
+      typeB_(new QRadioButton("Type B", this)), csn_(makeHex("csn")), pupi_(makeHex("pupi")),
+      resetInfo_(makeHex("resetInfo")) {
+    typeA_->setObjectName("typeA");
+    typeB_->setObjectName("typeB");
+    typeA_->setChecked(true);
+    QPushButton* resetButton = makeButton("Reset", "reset", [this] { reset(); });
+    QPushButton* continuous = makeButton("Continuous Reset", "continuousReset", [] {});
+    new ContinuousToggle(
+        continuous, "Continuous Reset", QStringLiteral("\u8FDE\u7EED\u590D\u4F4D"), // 连续复位
+        [this] { return languageId(); }, [this] { reset(); });
+    // Type B halt: kept for the reader's engineers, never offered to users.
+    QPushButton* haltButton = makeButton("halt", "halt", [this] { halt(); });
+    haltButton->setEnabled(false);
+    haltButton->hide();
+
+    auto* grid = new QGridLayout;
+    auto* types = new QHBoxLayout;
+    types->addWidget(typeA_);
+    types->addWidget(typeB_);
+    types->addStretch();
+    grid->addLayout(types, 0, 1, 1, 2);
+    grid->addWidget(makeLabel("Timeout.", timeout_), 1, 0);
+    auto* timeoutRow = new QHBoxLayout;
+    timeoutRow->addWidget(timeout_);
+    timeoutRow->addWidget(new QLabel("ms", this));
+    timeoutRow->addStretch();
+    grid->addLayout(timeoutRow, 1, 1, 1, 2);
+    grid->addWidget(makeLabel("COS Command", command_), 2, 0);
+    grid->addWidget(command_, 2, 1);
+    grid->addWidget(bookButton_, 2, 2);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {sendButton_, resetButton, continuous, haltButton})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    grid->addLayout(buttons, 3, 1, 1, 2);
+    grid->addWidget(makeLabel("CSN", csn_), 4, 0);
+    grid->addWidget(csn_, 4, 1, 1, 2);
+    grid->addWidget(makeLabel("PUPI", pupi_), 5, 0);
+    grid->addWidget(pupi_, 5, 1, 1, 2);
+    grid->addWidget(makeLabel("Reset Info", resetInfo_), 6, 0);
+    grid->addWidget(resetInfo_, 6, 1, 1, 2);
+    grid->addWidget(makeLabel("Result", answers_), 7, 0, Qt::AlignTop);
+    grid->addWidget(answers_, 7, 1, 1, 2);
+    grid->addWidget(clearButton_, 8, 2);
+    answers_->setMinimumSize(420, 200);
+    setLayout(grid);
+    finishInit();
+}
+
+bool CIso14443_4Dlg::newReader() { return s_newReader; }
+
+void CIso14443_4Dlg::sendCommand() {
+    send("rf_cos_command", [this](unsigned char* command, unsigned char length, unsigned char* answer,
+                                  unsigned char* answerLength, unsigned timeout) {
+        return api().rf_ISO14443_4_COS(icdev(), command, length, answer, answerLength, timeout);
+    });
+}
+
+void CIso14443_4Dlg::reset() {
+    if (!requireConnection()) return;
+    csn_->clear();
+    pupi_->clear();
+    resetInfo_->clear();
+    const unsigned char type = typeA_->isChecked() ? 'A' : 'B';
+    const ReaderApi& a = api();
+    const unsigned short dev = icdev();
+    const bool fieldReady = RunSearch(result(), 1,
+                                      {{"rf_antenna_sta", 0, [&] { return a.rf_antenna_sta(dev, 0); }},
+                                       {"rf_init_type", 20, [&] { return a.rf_init_type(dev, type); }},
+                                       {"rf_antenna_sta", 20, [&] { return a.rf_antenna_sta(dev, 1); }}});
+    if (!fieldReady) return;
+    // After the last failed attempt its failure stays on the result line.
+    for (int attempt = 0; attempt < kResetAttempts; ++attempt) {
+        pause(10);
+        if (type == 'A' ? resetTypeA() : resetTypeB()) {
+            result().ShowSuccess("Reset operation success");
+            return;
+        }
+    }
+}
+
+bool CIso14443_4Dlg::resetTypeA() {
+    unsigned char model[2] = {};
+    // The model word comes low byte first; if the reader does not tell, the last answer stands.
+    if (api().rf_get_model(icdev(), model) == 0) s_newReader = model[1] >= 0x35;
+    csn_->clear();
+    resetInfo_->clear();
+    unsigned char answer[256] = {};
+    unsigned char length = 0;
+    if (s_newReader) {
+        unsigned char uidLength = 0;
+        int code = api().rf_search_type_a(icdev(), 0x52, answer, &length, &uidLength);
+        if (code != 0) {
+            result().ShowResult(code, "rf_search_type_a");
+            return false;
+        }
+        // Three bytes of card information, then the serial number.
+        csn_->showBytes(answer + 3, std::min<int>(uidLength, std::max(length - 3, 0)));
+        unsigned char ats[256] = {};
+        unsigned char atsLength = 0;
+        code = api().rf_iso14443_4_type_a_reset(icdev(), ats, &atsLength);
+        resetInfo_->showBytes(ats, atsLength);
+        if (code != 0) {
+            result().ShowResult(code, "rf_iso14443_4_type_a_reset");
+            return false;
+        }
+        return true;
+    }
+    const int code = api().rf_typea_rst(icdev(), 0x52, answer, &length);
+    if (code != 0) {
+        result().ShowResult(code, "rf_typea_rst");
+        return false;
+    }
+    // The older reader answers the serial number and the ATS in one: its first
+    // four bytes are taken as the serial number.
+    const int serial = std::min<int>(length, 4);
+    csn_->showBytes(answer, serial);
+    resetInfo_->showBytes(answer + serial, length - serial);
+    return true;
+}
+
+bool CIso14443_4Dlg::resetTypeB() {
+    pupi_->clear();
+    csn_->clear();
+    unsigned char atqb[256] = {};
+    unsigned char length = 0;
+    const int code = api().rf_atqb(icdev(), 1, atqb, &length);
+    if (code != 0 || length != 12) {
+        result().ShowResult(code != 0 ? code : kWrongLength, "rf_atqb");
+        return false;
+    }
+    std::memcpy(&pupiValue_, atqb + 1, 4);
+    pupi_->showBytes(atqb + 1, 4);
+    resetInfo_->showBytes(atqb, 12);
+    return true;
+}
+
+void CIso14443_4Dlg::halt() {
+    if (!requireConnection()) return;
+    result().ShowResult(api().rf_hltb(icdev(), pupiValue_), "rf_ISO14443B_Halt");
+}
