@@ -17,6 +17,8 @@ cmake --build build-asan -j2 --target test_link test_commands test_crypto test_s
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
+echo "== fuzzing self-check"
+./tools/fuzz.sh --self-check
 echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-60}s per target"
 VARROK_FUZZ_SEED=${VARROK_FUZZ_SEED:-1} ./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-60}"
 echo "== all green"
