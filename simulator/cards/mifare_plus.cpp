@@ -155,6 +155,11 @@ Status MifarePlusCard::authenticate(std::uint16_t keyAddress, plus::KeyView key,
     }
     const std::size_t sector = (keyAddress - plus::kSectorKeys) / 2;
     const bool keyB = (keyAddress - plus::kSectorKeys) % 2 == 1;
+    // At level 2 the AES key only admits the Crypto1 authentication that follows.
+    if (level_ == 2) {
+        session_ = Session{keyAddress, sector};
+        return Status::Ok;
+    }
     // Open the Classic engine on the sector with the trailer's own key, so its
     // access rules hold for the AES key of the same type.
     const classic::Block& trailer = classic_.block(classic_.trailerOf(sector));
@@ -189,6 +194,14 @@ Status MifarePlusCard::authenticateBlock(std::uint8_t keyType, std::uint16_t blo
 std::optional<std::uint16_t> MifarePlusCard::sessionKey() const {
     if (!session_) return std::nullopt;
     return session_->keyAddress;
+}
+
+Status MifarePlusCard::crypto1Access(std::uint16_t block) const {
+    if (level_ == 1) return Status::Ok;
+    if (level_ != 2) return Status::WrongCardState;
+    if (block >= blockCount()) return Status::CardAddressInvalid;
+    if (!session_ || session_->sector != classic_.sectorOf(block)) return Status::NotAuthenticated;
+    return Status::Ok;
 }
 
 // ---- level 3 -------------------------------------------------------------------

@@ -3,7 +3,8 @@
 //
 //   level 0  delivery: personalisation writes, then commit
 //   level 1  MIFARE Classic compatible (Crypto1 keys in the sector trailers)
-//   level 2  AES authentication; here only the switch to level 3 is offered
+//   level 2  AES and Crypto1: a sector opens to the Classic commands once its
+//            AES key and then its Crypto1 key have authenticated
 //   level 3  AES only: authenticated block reads and writes, value blocks
 //
 // Memory. 2K: 32 sectors of 4 blocks (blocks 0-127); 4K: 32 sectors of 4
@@ -41,6 +42,10 @@
 // Data-block authentication is a first authentication with the key of the
 // block's sector: key type 0 key A, 1 key B. A wrong key is AuthFailed and
 // ends the session. Level 0 knows no authentication (WrongCardState).
+//
+// Level 2 keeps the Classic memory and commands, but a Crypto1 authentication
+// (crypto1Access) reaches only the sector whose AES key authenticated first,
+// within the same selection; a new AES authentication ends the Crypto1 one.
 //
 // Level 3 reads and writes take 1 to 3 blocks (reads up to 15, what one frame
 // holds), all in the authenticated sector. A refused operation ends the
@@ -127,6 +132,10 @@ class MifarePlusCard : public TypeACard {
     Status authenticateBlock(std::uint8_t keyType, std::uint16_t block, plus::KeyView key);
     // The key address of the open session, if any.
     std::optional<std::uint16_t> sessionKey() const;
+    // Whether the reader may run a Crypto1 authentication on block: always at
+    // level 1, at level 2 only in the AES-authenticated sector
+    // (NotAuthenticated otherwise), never at levels 0 and 3 (WrongCardState).
+    Status crypto1Access(std::uint16_t block) const;
 
     // Level 3 blocks and purses.
     Status readBlocks(std::uint16_t block, std::uint8_t count, Bytes& out);

@@ -139,7 +139,8 @@ struct LevelOne {
 LevelOne levelOne(const Field& field) {
     auto* card = dynamic_cast<MifarePlusCard*>(field.selected());
     if (!card || card->halted()) return {nullptr, nullptr, std::nullopt};
-    if (card->securityLevel() != 1) return {nullptr, nullptr, Answer(Status::WrongCardState)};
+    const int level = card->securityLevel();
+    if (level != 1 && level != 2) return {nullptr, nullptr, Answer(Status::WrongCardState)};
     return {&card->classic(), card, std::nullopt};
 }
 
@@ -239,6 +240,9 @@ Handler classicHandler(const ClassicCommand& command) {
         if (malformed(command.code, p)) return Status::BadParameter;
         if (lastBlock(command.code, p) >= one.card->blockCount())
             return finish(context, *one.card, Status::CardAddressInvalid);
+        if (command.code == 0x12)
+            if (const Status s = one.card->crypto1Access(p[1]); s != Status::Ok)
+                return finish(context, *one.card, s);
         Bytes out;
         const Status status = command.run(*one.engine, p, out);
         return finish(context, *one.card, status, std::move(out));
@@ -254,6 +258,7 @@ std::optional<Answer> classicStoredKeyAuth(const Request& request, Context& cont
     const auto type = keyType(p[0]);
     if (!type || p[2] >= context.reader.keyStore.size()) return Status::BadParameter;
     if (p[1] >= one.card->blockCount()) return finish(context, *one.card, Status::CardAddressInvalid);
+    if (const Status s = one.card->crypto1Access(p[1]); s != Status::Ok) return finish(context, *one.card, s);
     return finish(context, *one.card, one.engine->authenticate(*type, p[1], context.reader.keyStore[p[2]]));
 }
 

@@ -23,11 +23,13 @@
 //   0x7C  key address[2], key[16]                  -   following authentication
 //
 // A level-1 card is a MIFARE Classic: while one is selected these handlers
-// also answer the Classic commands (0x12-0x1A with the key given in the
-// request, 0x88, and 0x89 with 16-byte blocks) through the card's Classic
-// engine, exactly as the Classic handlers do for a Classic card: a refusal
-// ends the card's session and the reader drops the selection. At other
-// levels those commands answer WrongCardState; while no Plus card is
+// also answer the Classic commands (0x11-0x1A, 0x88, and 0x89 with 16-byte
+// blocks) through the card's Classic engine, exactly as the Classic handlers
+// do for a Classic card: a refusal ends the card's session and the reader
+// drops the selection. A level-2 card answers them too, but its Crypto1
+// authentication (0x11, 0x12) needs the sector's AES authentication first
+// (0x73 or 0x7B in this selection), else NotAuthenticated. At levels 0 and
+// 3 those commands answer WrongCardState; while no Plus card is
 // selected they are left to the Type A family. For this to work the Plus
 // handlers must come before the Type A family's, which refuse every card
 // that is not theirs: install installMifarePlus first.

@@ -338,4 +338,35 @@ TEST(MifarePlusCardModel, LevelOneIsTheClassicCardAndSharesItsMemory) {
     EXPECT_FALSE(card.sessionKey());
 }
 
+TEST(MifarePlusCardModel, LevelTwoOpensASectorToCrypto1AfterItsAesKey) {
+    MifarePlusCard card(Size::TwoK, kUid4);
+    ASSERT_EQ(card.writePerso(0x4002, key(0x42)), Status::Ok);
+    personaliseAndCommit(card);
+    ASSERT_EQ(card.switchLevel(2, key(0x02)), Status::Ok);
+    const struct {
+        const char* what;
+        Status (*run)(MifarePlusCard&);
+        Status expected;
+    } steps[] = {
+        {"no AES authentication yet", [](MifarePlusCard& c) { return c.crypto1Access(4); },
+         Status::NotAuthenticated},
+        {"sector 1 key A", [](MifarePlusCard& c) { return c.firstAuthentication(0x4002, key(0x42)); },
+         Status::Ok},
+        {"a block of sector 1", [](MifarePlusCard& c) { return c.crypto1Access(7); }, Status::Ok},
+        {"a block of sector 2", [](MifarePlusCard& c) { return c.crypto1Access(8); },
+         Status::NotAuthenticated},
+        {"beyond the 2K", [](MifarePlusCard& c) { return c.crypto1Access(128); }, Status::CardAddressInvalid},
+        {"sector 2 by block", [](MifarePlusCard& c) { return c.authenticateBlock(1, 9, kFF); }, Status::Ok},
+        {"now sector 2", [](MifarePlusCard& c) { return c.crypto1Access(8); }, Status::Ok},
+    };
+    for (const auto& s : steps)
+        EXPECT_EQ(s.run(card), s.expected) << s.what;
+    EXPECT_FALSE(card.classic().authenticated()) << "the AES key alone opens no block";
+    card.powerCycle();
+    EXPECT_EQ(card.crypto1Access(8), Status::NotAuthenticated);
+
+    ASSERT_EQ(card.switchLevel(3, key(0x03)), Status::Ok);
+    EXPECT_EQ(card.crypto1Access(8), Status::WrongCardState);
+}
+
 } // namespace

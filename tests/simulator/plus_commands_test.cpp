@@ -154,6 +154,32 @@ TEST_F(PlusReader, LevelOneAnswersTheClassicCommands) {
         << "no Crypto1 at level 3";
 }
 
+TEST_F(PlusReader, LevelTwoServesClassicCommandsAfterTheSectorsAesKey) {
+    auto& card = putPlus(MifarePlusCard::Size::TwoK, 1);
+    ASSERT_EQ(ask(code::SwitchLevel, withKey({2}, 0xFF)).status, status(Status::WrongCardState))
+        << "not selected";
+    search();
+    ASSERT_EQ(ask(code::SwitchLevel, withKey({2}, 0xFF)).status, 0);
+    EXPECT_EQ(search()[2], 0x10);
+
+    const Bytes auth{0x60, 4, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(ask(sim::cmd::ClassicAuth, auth).status, status(Status::NotAuthenticated));
+    EXPECT_EQ(ask(sim::cmd::CardRead, {4}).status, status(Status::NoCard)) << "the refusal drops the card";
+    search();
+    EXPECT_EQ(ask(sim::cmd::ClassicAuthStored, {0x60, 4, 0}).status, status(Status::NotAuthenticated));
+    search();
+    ASSERT_EQ(ask(code::FirstAuthentication, withKey({0x40, 0x02}, 0xFF)).status, 0);
+    EXPECT_EQ(ask(sim::cmd::CardRead, {4}).status, status(Status::NotAuthenticated)) << "Crypto1 still due";
+    search();
+    ASSERT_EQ(ask(code::BlockAuthentication, withKey({0, 0x00, 0x05}, 0xFF)).status, 0);
+    ASSERT_EQ(ask(sim::cmd::ClassicAuth, auth).status, 0);
+    ASSERT_EQ(ask(sim::cmd::PurseCreate, {5, 0xE8, 0x03, 0, 0}).status, 0);
+    ASSERT_EQ(ask(sim::cmd::PurseDecrement, {5, 0x08, 0, 0, 0}).status, 0);
+    EXPECT_EQ(ask(sim::cmd::PurseRead, {5}).data, (Bytes{0xE0, 0x03, 0, 0}));
+    EXPECT_EQ(ask(code::Read, {0x00, 0x05, 1}).status, status(Status::WrongCardState)) << "no AES reads";
+    EXPECT_EQ(card.securityLevel(), 2);
+}
+
 } // namespace
 
 namespace {
