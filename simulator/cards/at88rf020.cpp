@@ -31,6 +31,12 @@ bool At88rf020::isLocked(std::uint8_t page) const {
     return (pages_[kLockPage][kLockBytes + page / 8] >> (page % 8) & 1) != 0;
 }
 
+bool At88rf020::setDataPage(std::uint8_t page, const std::array<std::uint8_t, kPageSize>& data) {
+    if (page >= kPages || page == kLockPage || page == kCountPage || page == kPasswordPage) return false;
+    pages_[page] = data;
+    return true;
+}
+
 Status At88rf020::readPage(std::uint8_t page, Bytes& out) const {
     if (page >= kPages) return Status::CardAddressInvalid;
     if (page == kPasswordPage) return Status::AccessDenied;

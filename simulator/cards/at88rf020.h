@@ -77,6 +77,9 @@ class At88rf020 : public TypeBCard {
     // signature holds 6 bytes.
     Status count(std::span<const std::uint8_t> signature);
     bool isLocked(std::uint8_t page) const;
+    // Sets page 1 or one of pages 4-31 as it was programmed before the tag
+    // reached the reader; false for the pages with their own rules (0, 2, 3).
+    bool setDataPage(std::uint8_t page, const std::array<std::uint8_t, kPageSize>& data);
 
     // DESELECT: asleep and closed again.
     void deselect();

@@ -59,6 +59,12 @@ Status Sr176::writeBlock(std::uint8_t block, std::span<const std::uint8_t> data)
     return Status::Ok;
 }
 
+bool Sr176::setUserBlock(std::uint8_t block, const std::array<std::uint8_t, kBlockSize>& data) {
+    if (block < kFirstUserBlock || block >= kLockBlock) return false;
+    blocks_[block] = data;
+    return true;
+}
+
 Status Sr176::protect(std::uint8_t bits) {
     if (isProtected(kLockBlock)) return Status::AccessDenied;
     lockRegister_ |= bits;
@@ -93,6 +99,12 @@ bool Srix4k::isLocked(std::uint8_t block) const {
     if (block < kFirstLockable || block > kLastLockable) return false;
     const int bit = block <= 8 ? 0 : block - 8;
     return (lockRegister_ >> bit & 1) == 0;
+}
+
+bool Srix4k::setBlock(std::uint8_t block, const std::array<std::uint8_t, kBlockSize>& data) {
+    if (block >= kBlocks) return false;
+    blocks_[block] = data;
+    return true;
 }
 
 Status Srix4k::readBlock(std::uint8_t block, Bytes& out) const {

@@ -106,6 +106,9 @@ class Sr176 : public StTag {
     Status protect(std::uint8_t bits);
     // The lock register as stored (including bits that wait for the next SELECT).
     std::uint8_t protectRegister() const { return lockRegister_; }
+    // Sets a user block (4-14) as it was programmed before the tag reached the
+    // reader; false for any other block.
+    bool setUserBlock(std::uint8_t block, const std::array<std::uint8_t, kBlockSize>& data);
     // Whether a write to the block is refused now.
     bool isProtected(std::uint8_t block) const;
 
@@ -148,6 +151,9 @@ class Srix4k : public StTag {
     void writeLockRegister(std::uint8_t value) { lockRegister_ &= value; }
     std::uint8_t lockRegister() const { return lockRegister_; }
     bool isLocked(std::uint8_t block) const;
+    // Sets a block (0-127) as it was programmed before the tag reached the
+    // reader, bypassing the OTP and counter rules; false beyond block 127.
+    bool setBlock(std::uint8_t block, const std::array<std::uint8_t, kBlockSize>& data);
 
     std::array<std::uint8_t, 3> authenticate(std::span<const std::uint8_t, 6> challenge) const;
 

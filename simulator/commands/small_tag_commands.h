@@ -27,6 +27,9 @@
 // Block commands need a selected tag: NoCard when no ST tag hears the
 // reader, WrongCardState when one does but none is selected (before 0x29 or
 // after completion) or when the selected tag is of the other kind.
+// With several ST tags on the reader the select always reaches the same one
+// (nothing the host sends tells an SR176 search from an SRIX4K one); to work
+// with another, take the first off the reader (the desk, simulator/desk.h).
 //
 // AT88RF020 (pages of 8 bytes).
 //   0x21  password[8]                    -   CHECK
@@ -110,11 +113,14 @@ inline constexpr std::uint8_t UssenReadMemory = 0x13;
 
 void installSmallTags(Dispatcher& dispatcher);
 
-// Scenario kinds:
-//   "sr176"      uid (8 bytes, hex, least significant first), chip_id (0-15, default 0)
-//   "srix4k"     serial (42-bit number, default 1), secret (32-bit number, optional)
+// Scenario kinds (unknown members are errors; "comment" is allowed):
+//   "sr176"      uid (8 bytes, hex, least significant first), chip_id (0-15, default 0),
+//                blocks (object of block number 4-14 to 2 bytes)
+//   "srix4k"     serial (42-bit number, default 1), secret (32-bit number, optional),
+//                blocks (object of block number 0-127 to 4 bytes, stored as given)
 //   "at88rf020"  pupi (4 bytes), password (8 bytes, default all zero),
-//                application (4 bytes, default all zero), afi (0-255, default 0)
+//                application (4 bytes, default all zero), afi (0-255, default 0),
+//                pages (object of page number 1 or 4-31 to 8 bytes)
 //   "ussen"      uid (4 or 7 bytes), application_id (24-bit number, default 0),
 //                memory (size in bytes, 1-1024, default 128)
 void addSmallTagKinds(CardKinds& kinds);

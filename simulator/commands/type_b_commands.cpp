@@ -31,7 +31,7 @@ TypeBCard::Pupi pupiFrom(const Bytes& data) { return {data[0], data[1], data[2],
 
 // ---- Type B ----------------------------------------------------------------
 
-// An AT88RF020 tag answers REQB as well, though its model is not a TypeBCard:
+// An AT88RF020 tag answers REQB as well, with an answer of its own kind:
 // awake tags answer, WUPB wakes sleeping ones. Its own family matches the AFI
 // in its other request (0x70); here every tag answers whatever the AFI.
 std::optional<Bytes> requestAt88(At88rf020& tag, bool wakeUp) {

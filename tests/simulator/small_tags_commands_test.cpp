@@ -83,6 +83,28 @@ TEST_F(SmallTagReader, BlockCommandsNeedTheSelectedTagOfTheirKind) {
     EXPECT_EQ(ask(st::StSelect).status, 0) << "until the field resets it";
 }
 
+TEST_F(SmallTagReader, WithBothStKindsOnTheReaderTheSecondIsReachedOnlyOnItsOwn) {
+    field(sim::iso::StShortRange);
+    auto& sr = put<sim::Sr176>(kUid, 5);
+    auto& srix = put<sim::Srix4k>(0x1234);
+    srix.setBlock(16, {0xDE, 0xAD, 0xBE, 0xEF});
+    // The select reaches the first tag, whichever page asks.
+    const auto selected = ask(st::StSelect);
+    ASSERT_EQ(selected.status, 0);
+    EXPECT_EQ(selected.data, Bytes{5});
+    EXPECT_EQ(ask(st::Sr176Read, {0}).data, (Bytes{0x10, 0x20}));
+    EXPECT_EQ(ask(st::SrixRead, {16}).status, status(Status::WrongCardState));
+    EXPECT_EQ(ask(st::SrixUid).status, status(Status::WrongCardState));
+
+    // The SR176 taken off the reader (the desk): the next select finds the SRIX4K.
+    std::unique_ptr<sim::Card> aside =
+        reader.access([&](sim::ReaderState&, sim::Field& f) { return f.remove(sr); });
+    ASSERT_TRUE(aside);
+    ASSERT_EQ(ask(st::StSelect).status, 0);
+    EXPECT_EQ(ask(st::SrixRead, {16}).data, (Bytes{0xDE, 0xAD, 0xBE, 0xEF}));
+    EXPECT_EQ(ask(st::SrixUid).data, Bytes(srix.uid().begin(), srix.uid().end()));
+}
+
 TEST_F(SmallTagReader, StReadsWritesAndMultiBlockAccess) {
     field(sim::iso::StShortRange);
     auto& sr = put<sim::Sr176>(kUid, 1);
@@ -303,11 +325,53 @@ TEST(SmallTagScenarioKinds, BuildEveryKindWithItsMembers) {
     EXPECT_EQ(ussen->applicationId(), 0x010000u);
     EXPECT_EQ(ussen->memorySize(), 32u);
 
-    for (const char* bad : {R"({"cards": [{"kind": "sr176", "uid": "10203040"}]})",
-                            R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "chip_id": 16}]})",
-                            R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "password": "01"}]})",
-                            R"({"cards": [{"kind": "ussen", "uid": "010203"}]})",
-                            R"({"cards": [{"kind": "ussen", "uid": "01020304", "memory": 0}]})"})
+    // Memory as programmed before the tag reached the reader.
+    const auto programmed = sim::parseScenario(R"({"cards": [
+        {"kind": "sr176", "uid": "10203040506002D0", "blocks": {"4": "A1A2", "0x0E": "E1E2"}, "comment": "c"},
+        {"kind": "srix4k", "blocks": {"0": "0F0F0F0F", "127": "7F7F7F7F"}, "comment": "c"},
+        {"kind": "at88rf020", "pupi": "CAFEBABE", "pages": {"1": "1111111111111111", "31": "3131313131313131"}},
+        {"kind": "ussen", "uid": "01020304", "comment": "c"}]})",
+                                               kinds);
+    ASSERT_EQ(programmed.cards.size(), 4u);
+    Bytes data;
+    auto* sr176 = dynamic_cast<sim::Sr176*>(programmed.cards[0].get());
+    ASSERT_EQ(sr176->readBlock(4, data), Status::Ok);
+    EXPECT_EQ(data, (Bytes{0xA1, 0xA2}));
+    ASSERT_EQ(sr176->readBlock(14, data), Status::Ok);
+    EXPECT_EQ(data, (Bytes{0xE1, 0xE2}));
+    auto* srix4k = dynamic_cast<sim::Srix4k*>(programmed.cards[1].get());
+    ASSERT_EQ(srix4k->readBlock(0, data), Status::Ok);
+    EXPECT_EQ(data, (Bytes{0x0F, 0x0F, 0x0F, 0x0F}));
+    ASSERT_EQ(srix4k->readBlock(127, data), Status::Ok);
+    EXPECT_EQ(data, (Bytes{0x7F, 0x7F, 0x7F, 0x7F}));
+    auto* tag = dynamic_cast<sim::At88rf020*>(programmed.cards[2].get());
+    ASSERT_EQ(tag->readPage(1, data), Status::Ok);
+    EXPECT_EQ(data, Bytes(8, 0x11));
+    ASSERT_EQ(tag->check(Bytes(8, 0)), Status::Ok);
+    ASSERT_EQ(tag->readPage(31, data), Status::Ok);
+    EXPECT_EQ(data, Bytes(8, 0x31));
+
+    for (const char* bad :
+         {R"({"cards": [{"kind": "sr176", "uid": "10203040"}]})",
+          R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "blocks": {"3": "0102"}}]})",
+          R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "blocks": {"15": "0102"}}]})",
+          R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "blocks": {"4": "01"}}]})",
+          R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "blocks": ["0102"]}]})",
+          R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "chip": 1}]})",
+          R"({"cards": [{"kind": "srix4k", "blocks": {"128": "01020304"}}]})",
+          R"({"cards": [{"kind": "srix4k", "blocks": {"4x": "01020304"}}]})",
+          R"({"cards": [{"kind": "srix4k", "blocks": {"256": "01020304"}}]})",
+          R"({"cards": [{"kind": "srix4k", "uid": "01"}]})",
+          R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "pages": {"0": "0000000000000000"}}]})",
+          R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "pages": {"2": "0000000000000000"}}]})",
+          R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "pages": {"3": "0000000000000000"}}]})",
+          R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "pages": {"4": "00"}}]})",
+          R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "page": {}}]})",
+          R"({"cards": [{"kind": "ussen", "uid": "01020304", "size": 3}]})",
+          R"({"cards": [{"kind": "sr176", "uid": "10203040506002D0", "chip_id": 16}]})",
+          R"({"cards": [{"kind": "at88rf020", "pupi": "CAFEBABE", "password": "01"}]})",
+          R"({"cards": [{"kind": "ussen", "uid": "010203"}]})",
+          R"({"cards": [{"kind": "ussen", "uid": "01020304", "memory": 0}]})"})
         EXPECT_THROW(sim::parseScenario(bad, kinds), sim::ScenarioError) << bad;
 }
 
