@@ -7,14 +7,28 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+# Builds the given targets, saying so; on failure shows the compiler's complaint.
+build() {
+    local log
+    log=$(mktemp "${TMPDIR:-/tmp}/varrok-build.XXXXXX")
+    echo "== building $* (the first build takes a few minutes; output in $log)"
+    if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j2 --target "$@"; } \
+        >"$log" 2>&1; then
+        grep -E -A5 "error|Error" "$log" | head -n 40 >&2 || tail -n 40 "$log" >&2
+        echo "the build failed; the whole output is in $log" >&2
+        echo "remove the build folder (rm -rf build) and run ./demo.sh again; if it fails again, report the lines above" >&2
+        exit 1
+    fi
+    rm -f "$log"
+}
 
 with_display=""
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then with_display=1; fi
 if [ -n "$with_display" ]; then
-    cmake --build build -j2 --target varrok-sim Oskelle >/dev/null
+    build varrok-sim Oskelle
 else
-    cmake --build build -j2 --target varrok-sim find_reader >/dev/null
+    build varrok-sim find_reader
 fi
 
 out=$(mktemp)

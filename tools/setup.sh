@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build, the tests and the demo need, when
+# missing. apt's own output goes to a log file; only its name is printed.
 set -euo pipefail
 packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace
           qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei xvfb xauth)
@@ -7,10 +8,25 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "installing: ${missing[*]}"
-    sudo_cmd=""
-    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+        echo "These Debian packages are missing: ${missing[*]}" >&2
+        echo "Installing them needs root: run this script as root, or have root run" >&2
+        echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+        exit 1
+    fi
+    as_root=(sudo)
+fi
+log=$(mktemp "${TMPDIR:-/tmp}/varrok-apt.XXXXXX")
+echo "== installing Debian packages: ${missing[*]}"
+echo "   (apt's output: $log)"
+if ! { "${as_root[@]}" apt-get update -qq &&
+       "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+           "${missing[@]}"; } >"$log" 2>&1; then
+    tail -n 20 "$log" >&2
+    echo "installing the packages failed; the whole of apt's output is in $log" >&2
+    exit 1
 fi
