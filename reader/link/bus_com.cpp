@@ -2,6 +2,7 @@
 
 #include "link/com_ports.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -67,8 +68,11 @@ CCommBusCom::~CCommBusCom() {
 }
 
 int CCommBusCom::open(const char* text) {
-    const char* colon = std::strchr(text, ':');
-    const std::string portText = colon ? std::string(text + 3, colon) : std::string(text + 3);
+    // The number follows the three letters "COM"; a shorter text has none, and
+    // a colon is looked for only after them, so nothing is read outside the text.
+    const char* digits = text + std::min<std::size_t>(3, std::strlen(text));
+    const char* colon = std::strchr(digits, ':');
+    const std::string portText = colon ? std::string(digits, colon) : std::string(digits);
     const int port = leadingInt(portText.c_str());
     const int baud = leadingInt(colon ? colon + 1 : text);
     return openSerial(port, baud, 0, 8, 0);

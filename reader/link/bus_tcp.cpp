@@ -17,6 +17,8 @@ namespace varrok {
 CCommBusTcp::~CCommBusTcp() { close(); }
 
 int CCommBusTcp::open(const char* text) {
+    // Opening again replaces the connection; the old socket must not be left behind.
+    close();
     // The "TCP://" prefix is taken as six characters without looking at them.
     const std::size_t textLength = std::strlen(text);
     const std::string rest = textLength > 6 ? std::string(text + 6) : std::string();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -62,10 +63,13 @@ TEST(SerialTransport, RefusedTexts) {
         const char* text;
         int expected;
     } cases[] = {
-        {"COM0:9600", -1},  {"COM1025:9600", -1}, {"COMX:9600", -1},
-        {"COM:9600", -1},   {"COM3", -2}, // no colon: baud 0, which no line runs at
-        {"COM3:12345", -2},               // a rate the line does not offer
-        {"COM97:9600", -2},               // no device behind the number
+        {"COM0:9600", -1},  {"COM1025:9600", -1},
+        {"COMX:9600", -1},  {"COM:9600", -1},
+        {"COM3", -2},                 // no colon: baud 0, which no line runs at
+        {"COM3:12345", -2},           // a rate the line does not offer
+        {"COM97:9600", -2},           // no device behind the number
+        {"CO", -1},         {"", -1}, // too short to hold a number
+        {"C:3:9600", -1},             // a colon inside the letters is not the separator
     };
     for (const auto& c : cases) {
         CCommBusCom bus;
@@ -112,6 +116,33 @@ int closedLoopbackPort() {
     ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
     ::close(s);
     return ntohs(a.sin_port);
+}
+
+TEST(TcpTransport, OpeningAgainClosesTheOldConnection) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string text = "TCP://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+    CCommBusTcp bus;
+    ASSERT_EQ(bus.open(text.c_str()), 0);
+    const int first = ::accept(listener, nullptr, nullptr);
+    ASSERT_EQ(bus.open(text.c_str()), 0);
+    const int second = ::accept(listener, nullptr, nullptr);
+    // The first connection ends: its reader sees the end of the stream.
+    pollfd ready{first, POLLIN, 0};
+    ASSERT_EQ(::poll(&ready, 1, 2000), 1);
+    char byte = 0;
+    EXPECT_EQ(::recv(first, &byte, 1, 0), 0);
+    EXPECT_TRUE(bus.isOpen());
+    ::close(first);
+    ::close(second);
+    ::close(listener);
 }
 
 TEST(TcpTransport, RefusedConnectionFailsAtOnce) {
