@@ -1,8 +1,9 @@
 #include "shell/catalog.h"
 
+#include "shell/small_file.h"
+
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -43,13 +44,7 @@ QStringView withoutCr(QStringView line) { return line.endsWith(u'\r') ? line.cho
 
 void Catalog::load(const QString& path) {
     m_entries.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential()) return;
-    const qint64 size = file.size();
-    if (size > kMaxFileSize) return;
-    const QByteArray content = file.read(size);
-    if (content.size() == size) // a short read means the file changed under us or failed: treat as missing
-        loadFromBytes(content);
+    if (const std::optional<QByteArray> content = readSmallFile(path, kMaxFileSize)) loadFromBytes(*content);
 }
 
 // Deliberately positional: a msgid line sets the current key, a msgstr line stores its text under that key.

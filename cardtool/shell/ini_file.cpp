@@ -1,6 +1,7 @@
 #include "shell/ini_file.h"
 
-#include <QFile>
+#include "shell/small_file.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -59,13 +60,7 @@ std::optional<QStringView> find(QStringView text, const QString& section, const 
 } // namespace
 
 IniFile::IniFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential()) return;
-    const qint64 size = file.size();
-    if (size > kMaxFileSize) return;
-    const QByteArray content = file.read(size);
-    if (content.size() == size) // a short read means the file changed under us or failed: treat as missing
-        setContent(content);
+    if (const std::optional<QByteArray> content = readSmallFile(path, kMaxFileSize)) setContent(*content);
 }
 
 IniFile IniFile::fromBytes(const QByteArray& content) {
