@@ -177,4 +177,14 @@ Bytes hexMember(const json::Value& card, std::string_view key) {
     throw ScenarioError("missing member \"" + std::string(key) + "\"");
 }
 
+void allowOnly(const json::Value& card, std::initializer_list<std::string_view> allowed) {
+    for (const auto& [name, value] : card.asObject()) {
+        if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
+        std::string list;
+        for (const std::string_view a : allowed)
+            list += (list.empty() ? "" : ", ") + std::string(a);
+        throw ScenarioError("unknown member \"" + name + "\" (known: " + list + ")");
+    }
+}
+
 } // namespace sim

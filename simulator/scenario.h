@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -95,11 +96,14 @@ Bytes hexMember(const json::Value& card, std::string_view key);
 std::optional<Bytes> optionalHexMember(const json::Value& card, std::string_view key);
 // "0A 1B" or "0a1b" -> {0x0A, 0x1B}; throws ScenarioError on odd length or non-hex.
 Bytes parseHex(std::string_view text);
+// Refuses a card object with a member outside allowed, naming the known ones.
+void allowOnly(const json::Value& card, std::initializer_list<std::string_view> allowed);
 
 // A member holding exactly N bytes as hex text.
 template <std::size_t N> std::array<std::uint8_t, N> fixedHex(const json::Value& card, std::string_view key) {
     const Bytes bytes = hexMember(card, key);
-    if (bytes.size() != N) throw ScenarioError(std::string(key) + ": expected " + std::to_string(N) + " bytes");
+    if (bytes.size() != N)
+        throw ScenarioError(std::string(key) + ": expected " + std::to_string(N) + " bytes");
     std::array<std::uint8_t, N> out{};
     std::copy(bytes.begin(), bytes.end(), out.begin());
     return out;

@@ -316,16 +316,6 @@ std::array<std::uint8_t, N> optionalFixedHex(const json::Value& card, std::strin
     return fixedHex<N>(card, key);
 }
 
-void allowOnly(const json::Value& card, std::initializer_list<std::string_view> allowed) {
-    for (const auto& [name, value] : card.asObject()) {
-        if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
-        std::string list;
-        for (const std::string_view a : allowed)
-            list += (list.empty() ? "" : ", ") + std::string(a);
-        throw ScenarioError("unknown member \"" + name + "\" (known: " + list + ")");
-    }
-}
-
 std::size_t numberKey(const std::string& key) {
     std::size_t value = 0, used = 0;
     const bool hex = key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X');

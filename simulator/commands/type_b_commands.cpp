@@ -260,16 +260,6 @@ void installSamSlots(Dispatcher& dispatcher, const std::shared_ptr<SamSlots>& sl
 
 // ---- Scenario kinds ------------------------------------------------------------
 
-void allowOnly(const json::Value& card, std::initializer_list<std::string_view> allowed) {
-    for (const auto& [name, value] : card.asObject()) {
-        if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
-        std::string list;
-        for (const std::string_view a : allowed)
-            list += (list.empty() ? "" : ", ") + std::string(a);
-        throw ScenarioError("unknown member \"" + name + "\" (known: " + list + ")");
-    }
-}
-
 template <std::size_t N>
 std::array<std::uint8_t, N> fixedHexOr(const json::Value& card, std::string_view key,
                                        std::array<std::uint8_t, N> dflt) {
