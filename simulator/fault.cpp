@@ -79,18 +79,38 @@ void FaultPlan::clear() {
 
 std::optional<Fault> FaultPlan::take() {
     std::lock_guard lock(mutex_);
-    if (once_ && spared_ > 0) {
+    std::optional<Fault> fault = always_;
+    if (once_ && spared_ > 0)
         --spared_;
-        return always_;
+    else if (once_)
+        fault = std::exchange(once_, std::nullopt);
+    if (fault) ++taken_;
+    return fault;
+}
+
+std::size_t FaultPlan::taken() {
+    std::lock_guard lock(mutex_);
+    return taken_;
+}
+
+bool FaultPlan::waitSent(std::size_t n, std::chrono::milliseconds cap) {
+    std::unique_lock lock(mutex_);
+    return sentChanged_.wait_for(lock, cap, [&] { return sent_ >= n; });
+}
+
+void FaultPlan::noteSent() {
+    {
+        std::lock_guard lock(mutex_);
+        ++sent_;
     }
-    if (once_) return std::exchange(once_, std::nullopt);
-    return always_;
+    sentChanged_.notify_all();
 }
 
 Delivery deliver(const Response& response, const std::optional<Fault>& fault) {
     if (!fault) return Delivery{{}, encodeResponse(response), false, {}};
     Delivery delivery;
     delivery.note = describe(*fault);
+    delivery.faulty = true;
     const auto firstBytes = [&](std::size_t n) {
         Bytes frame = encodeResponse(response);
         frame.resize(std::min(n, frame.size()));

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -61,8 +62,19 @@ class FaultPlan {
     // The fault for the answer about to go out, if any; consumes a one-shot fault.
     std::optional<Fault> take();
 
+    // Faults handed out so far, and how many of those answers a front end has
+    // written out in full. A test notes taken() + 1 before its command and
+    // waits on that, not on the clock, for a late answer or a cut or flooding
+    // one to be out on the line. A silent answer is out as soon as it is made.
+    std::size_t taken();
+    bool waitSent(std::size_t n, std::chrono::milliseconds cap);
+    void noteSent();
+
   private:
     std::mutex mutex_;
+    std::condition_variable sentChanged_;
+    std::size_t taken_ = 0;
+    std::size_t sent_ = 0;
     std::optional<Fault> once_;
     std::size_t spared_ = 0; // answers still to go out untouched before once_
     std::optional<Fault> always_;
@@ -74,6 +86,7 @@ struct Delivery {
     Bytes bytes;
     bool hangUp = false;
     std::string note; // what the fault did, for the traffic log
+    bool faulty = false;
 };
 
 Delivery deliver(const Response& response, const std::optional<Fault>& fault);

@@ -24,8 +24,11 @@ bool Link::readAvailable(Clock::time_point now) {
     if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     if (n == 0) return false;
     for (Delivery& delivery : session_.receive(std::span(buffer.data(), static_cast<std::size_t>(n)))) {
-        if (delivery.bytes.empty() && !delivery.hangUp) continue; // silence
-        outbox_.push_back(Pending{now + delivery.delay, std::move(delivery.bytes), delivery.hangUp});
+        if (delivery.bytes.empty() && !delivery.hangUp) { // silence: out in full at once
+            if (delivery.faulty) session_.faultSent();
+            continue;
+        }
+        outbox_.push_back(Pending{now + delivery.delay, std::move(delivery.bytes), delivery.hangUp, delivery.faulty});
     }
     return true;
 }
@@ -46,6 +49,7 @@ bool Link::flush(Clock::time_point now) {
             }
             head.sent += static_cast<std::size_t>(n);
         }
+        if (head.faulty) session_.faultSent();
         // A serial line cannot be hung up; there the fault is just a cut answer.
         if (head.hangUp && kind_ == Kind::Socket) return false;
         outbox_.pop_front();

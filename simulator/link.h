@@ -45,6 +45,7 @@ class Link {
         Clock::time_point due;
         Bytes bytes;
         bool hangUp = false;
+        bool faulty = false;
         std::size_t sent = 0;
     };
 

@@ -26,6 +26,9 @@ class Session {
     // The host went away: a half-received frame is forgotten.
     void reset() { parser_.reset(); }
 
+    // The front end has written out in full an answer that a fault shaped.
+    void faultSent() { reader_.faults().noteSent(); }
+
     const std::string& channel() const { return channel_; }
 
   private:

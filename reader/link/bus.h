@@ -33,8 +33,15 @@ class CCommBus {
 
     std::int32_t kind() const { return kind_; }
 
+    // Set when an exchange gave up while the reader may still be sending (a
+    // time-out, a cut or overlong answer): the next exchange first lets the
+    // line fall quiet. Kept with the transport because it is the line's state.
+    bool unsettled() const { return unsettled_; }
+    void setUnsettled(bool unsettled) { unsettled_ = unsettled; }
+
   private:
     std::int32_t kind_;
+    bool unsettled_ = false;
 };
 
 } // namespace varrok

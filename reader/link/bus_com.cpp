@@ -203,9 +203,11 @@ int CCommBusCom::write(const std::uint8_t* src, int n) {
 bool CCommBusCom::purge() {
     if (fd_ < 0) return false;
     pending_.clear();
-    const bool flushed = ::tcflush(fd_, TCIOFLUSH) == 0;
+    // The flush empties the driver's queues in one call; only a device that
+    // is no terminal (and refuses it) is emptied by reading.
+    if (::tcflush(fd_, TCIOFLUSH) == 0) return true;
     drain(fd_, false);
-    return flushed;
+    return false;
 }
 
 bool CCommBusCom::setTimeouts(int totalMs, int intervalMs) {

@@ -27,10 +27,16 @@ class CCommBusTcp : public CCommBus {
     int port() const { return port_; }
 
   private:
+    // How much shorter than the wait the socket's own receive time-out is set:
+    // more than one kernel tick at any tick rate.
+    static constexpr int kReceiveMarginMs = 10;
+    bool setReceiveTimeout(int ms);
+
     char address_[16] = {};
     int port_ = 0;
     int socket_ = -1;
     int timeoutMs_ = 200;
+    int receiveTimeoutMs_ = 0; // as set on the socket; 0 is "wait forever", never set
     ReceiveBuffer pending_;
 };
 

@@ -1,15 +1,22 @@
 #include "link/exchange.h"
 
+#include <chrono>
+
 namespace varrok {
 
-int exchange(CCommBus& bus, CCommPacket& frame, unsigned timeoutMs) {
-    const std::uint32_t requestLength = frame.length();
-    if (!bus.isOpen()) return -5;
-    const int wait = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
-    bus.setTimeouts(wait, -1);
-    bus.purge();
-    if (bus.write(frame.buffer(), static_cast<int>(requestLength)) <= 0) return -5;
+namespace {
 
+void settleLine(CCommBus& bus) {
+    using clock = std::chrono::steady_clock;
+    const auto limit = clock::now() + std::chrono::milliseconds(kSettleLimitMs);
+    bus.setTimeouts(kQuietMs, -1);
+    std::uint8_t sink[256];
+    while (bus.read(sink, sizeof sink) > 0 && clock::now() < limit) {
+    }
+    bus.setUnsettled(false);
+}
+
+int collectAnswer(CCommBus& bus, CCommPacket& frame) {
     std::uint8_t* buf = frame.buffer();
     std::uint32_t length = 0;
     while (length < 4 && bus.read(buf + length, 1) >= 1)
@@ -38,6 +45,21 @@ int exchange(CCommBus& bus, CCommPacket& frame, unsigned timeoutMs) {
     }
     frame.setLength(length);
     return length < target ? -5 : 0;
+}
+
+} // namespace
+
+int exchange(CCommBus& bus, CCommPacket& frame, unsigned timeoutMs) {
+    const std::uint32_t requestLength = frame.length();
+    if (!bus.isOpen()) return -5;
+    if (bus.unsettled()) settleLine(bus);
+    const int wait = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
+    bus.setTimeouts(wait, -1);
+    bus.purge();
+    if (bus.write(frame.buffer(), static_cast<int>(requestLength)) <= 0) return -5;
+    const int rc = collectAnswer(bus, frame);
+    if (rc != 0) bus.setUnsettled(true);
+    return rc;
 }
 
 } // namespace varrok

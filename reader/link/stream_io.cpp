@@ -34,12 +34,9 @@ int ReceiveBuffer::take(std::uint8_t* dst, int n) {
     return static_cast<int>(count);
 }
 
-long ReceiveBuffer::fill(int fd, bool socket) {
+long ReceiveBuffer::fill(int fd, bool socket, int flags) {
     clear();
-    long r;
-    do {
-        r = socket ? ::recv(fd, bytes_, sizeof bytes_, 0) : ::read(fd, bytes_, sizeof bytes_);
-    } while (r < 0 && errno == EINTR);
+    const long r = socket ? ::recv(fd, bytes_, sizeof bytes_, flags) : ::read(fd, bytes_, sizeof bytes_);
     if (r > 0) tail_ = static_cast<std::size_t>(r);
     return r;
 }

@@ -19,9 +19,11 @@ class ReceiveBuffer {
     int take(std::uint8_t* dst, int n);
     bool empty() const { return head_ == tail_; }
     void clear() { head_ = tail_ = 0; }
-    // Reads what fd has now into the buffer (it must be empty). Returns what
-    // the system call returned: bytes, 0 at end of stream, -1 on error.
-    long fill(int fd, bool socket);
+    // Reads from fd into the buffer (it must be empty): what fd has now, or on
+    // a blocking socket whatever comes within its receive time-out. `flags`
+    // go to recv. Returns what the system call returned: bytes, 0 at end of
+    // stream, -1 on error.
+    long fill(int fd, bool socket, int flags = 0);
 
   private:
     std::uint8_t bytes_[4096];

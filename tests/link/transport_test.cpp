@@ -1,4 +1,4 @@
-// Opening serial and TCP transports from their texts.
+// Opening serial and TCP transports from their texts, and their waits.
 #include "link/bus_com.h"
 #include "link/bus_tcp.h"
 #include "link/com_ports.h"
@@ -180,6 +180,36 @@ TEST(TcpTransport, UnansweredConnectionGivesUpAfterTwoSeconds) {
     for (int s : fillers)
         ::close(s);
     ::close(listener);
+}
+
+// A read on a silent line returns nothing after its whole wait, never
+// sooner, on both transports, whether the wait is shorter or longer than the
+// TCP receive time-out's margin (the two ways a TCP read waits).
+TEST(Transports, ReadWaitsTheWholeTimeOut) {
+    ScriptedPeer tcpPeer;
+    ScriptedPeer ptyPeer(ScriptedPeer::Kind::Pty);
+    CCommBusTcp tcp;
+    CCommBusCom com;
+    ASSERT_EQ(tcp.open(tcpPeer.openText().c_str()), 0);
+    ASSERT_EQ(com.open(ptyPeer.openText(31).c_str()), 0);
+    for (varrok::CCommBus* bus : {static_cast<varrok::CCommBus*>(&tcp), static_cast<varrok::CCommBus*>(&com)}) {
+        for (const int wait : {3, 9, 11, 25, 60}) {
+            bus->setTimeouts(wait, -1);
+            std::uint8_t byte = 0;
+            const auto start = steady_clock::now();
+            EXPECT_EQ(bus->read(&byte, 1), 0);
+            const auto took = duration_cast<microseconds>(steady_clock::now() - start).count();
+            EXPECT_GE(took, wait * 1000) << "kind " << bus->kind() << ", wait " << wait << " ms";
+            EXPECT_LT(took, (wait + 150) * 1000) << "kind " << bus->kind() << ", wait " << wait << " ms";
+        }
+    }
+    tcpPeer.push({0x5A}); // and a byte that comes is taken at once
+    tcp.setTimeouts(5000, -1);
+    std::uint8_t byte = 0;
+    const auto start = steady_clock::now();
+    EXPECT_EQ(tcp.read(&byte, 1), 1);
+    EXPECT_EQ(byte, 0x5A);
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
 }
 
 } // namespace

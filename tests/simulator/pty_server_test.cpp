@@ -61,10 +61,12 @@ TEST_F(PtyServerTest, FaultsOnTheLineAndHangUpActsAsACut) {
     RawPeer host = RawPeer::serial(server.path());
     reader.faults().once(sim::Fault::cutAfter(3));
     host.send(kHandshake);
+    ASSERT_TRUE(reader.faults().waitSent(1, 5s));
     EXPECT_EQ(host.drain(30ms), (Bytes{0xAA, 0xBB, 0x05}));
 
     reader.faults().once(sim::Fault::closeAfter(6));
     host.send(kHandshake);
+    ASSERT_TRUE(reader.faults().waitSent(2, 5s));
     EXPECT_EQ(host.drain(30ms), (Bytes{0xAA, 0xBB, 0x05, 0xFA, 0x00, 0x00}));
 
     reader.faults().once(sim::Fault::late(40ms));

@@ -85,8 +85,12 @@ TEST_F(TcpServerTest, FaultsShowOnTheWireAndOneShotFaultsPassOff) {
     };
     RawPeer host = RawPeer::tcp(server.port());
     for (const auto& c : cases) {
+        const std::size_t fault = reader.faults().taken() + 1;
         reader.faults().once(c.fault);
         host.send(kHandshake);
+        if (!c.seen.empty()) {
+            ASSERT_TRUE(reader.faults().waitSent(fault, 5s)) << c.name;
+        }
         EXPECT_EQ(host.drain(30ms), c.seen) << c.name;
         host.send(kHandshake);
         EXPECT_EQ(host.receive(kHandshakeAnswer.size()), kHandshakeAnswer) << c.name << " lasted too long";
@@ -132,7 +136,9 @@ TEST_F(TcpServerTest, LastingFaultHoldsUntilCleared) {
     RawPeer host = RawPeer::tcp(server.port());
     reader.faults().always(sim::Fault::cutAfter(2));
     for (int i = 0; i < 3; ++i) {
+        const std::size_t fault = reader.faults().taken() + 1;
         host.send(kHandshake);
+        ASSERT_TRUE(reader.faults().waitSent(fault, 5s));
         EXPECT_EQ(host.drain(20ms), (Bytes{0xAA, 0xBB})) << "answer " << i;
     }
     reader.faults().clear();
