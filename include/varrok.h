@@ -17,7 +17,13 @@
  * On any failure the caller's buffers are left as they were, except where a
  * command writes a length first (it says so).
  *
- * Calls are not thread-safe: serialise every call into the library.
+ * Threads: every function may be called from any number of threads at once.
+ * Calls on one reader take turns, one exchange at a time; calls on different
+ * readers run side by side and never wait for each other. A reader closed
+ * while another thread is using it finishes the exchange in flight; later
+ * calls through it are routed like any address no reader claims (-1 when no
+ * reader is left open). A Classic session or any other card state is shared
+ * by every thread using that reader: keep a card conversation on one thread.
  */
 #ifndef VARROK_H
 #define VARROK_H
@@ -32,6 +38,17 @@ extern "C" {
 #define VARROK_API
 #endif
 
+/* The library's own return codes, as listed above. */
+enum {
+    VARROK_OK = 0,
+    VARROK_NO_READER = -1,    /* no reader open, open failed */
+    VARROK_REJECTED = -1,     /* an argument a command rejects with the same value */
+    VARROK_LINK_FAILURE = -5, /* link failure, short or wrong-length answer, bad argument */
+    VARROK_BAD_HANDLE = -6,   /* a handle that is not an open reader */
+    VARROK_BAD_HEADER = 9,    /* the answer's header is missing or malformed */
+    VARROK_BAD_CHECKSUM = 252 /* the answer's checksum was wrong */
+};
+
 /* ---- Reader connections ------------------------------------------------ */
 
 /* Opens a reader: "COM<n>:<baud>" (serial) or "TCP://<a.b.c.d>:<port>"; any case.
@@ -41,7 +58,8 @@ extern "C" {
 VARROK_API long long ReaderOpen(const char* text);
 /* Closes one reader, or every reader with handle 0. 0, or -6 for an unknown handle. */
 VARROK_API int ReaderClose(long long handle);
-/* Asks device address `icdev` on this reader to answer (50 ms) and routes that address to it. 0, -5, -6. */
+/* Asks device address `icdev` on this reader to answer (50 ms) and routes that address to it. 0, -5, -6;
+ * -5 also when `icdev` is a live connection handle of rf_init_com/rf_init_net (see there). */
 VARROK_API int ReaderHandshake(long long handle, int icdev);
 /* Stores the library version (26646) through ver. 0, or -1 for a null pointer. */
 VARROK_API int lib_ver(unsigned int* ver);
@@ -505,7 +523,9 @@ VARROK_API int rf_request_080(unsigned short icdev, unsigned char param1, unsign
 /* Open a reader (serial port number and baud rate, or IPv4 text and TCP port) and return a
  * connection handle >= 0x1000, or -1. Its low 16 bits are the icdev of every later call: it
  * reaches this reader alone, and frames carry the reader's own device address (read at connect
- * time; rf_Reader_SetID through the handle follows a change). Several connections may be open. */
+ * time; rf_Reader_SetID through the handle follows a change). Several connections may be open.
+ * A handle is never a device address bound by ReaderHandshake, nor one closed less than a full
+ * round of the 0xF000 handles ago; with every handle taken the call closes the reader and gives -1. */
 VARROK_API int rf_init_com(int port, int baud);
 VARROK_API int rf_init_net(const char* address, int port);
 /* Closes the connection whose handle has these low 16 bits: 0, or -6 when there is none. */

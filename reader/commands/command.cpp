@@ -1,6 +1,5 @@
 #include "commands/command.h"
 
-#include "link/exchange.h"
 #include "link/readers.h"
 
 #include <chrono>
@@ -62,11 +61,13 @@ Command& Command::addressedTo(std::uint16_t address) {
 int Command::run(const std::function<int(const CCommPacket&)>& read) {
     if (earlyError_ != 0) return earlyError_;
     const Route route = findRoute(icdev_);
-    if (route.bus == nullptr) return -1;
+    if (!route) return VARROK_NO_READER;
     if (argumentError_ != 0) return argumentError_;
-    if (overflow_) return -5; // the request would not fit one frame
-    CCommPacket frame(redirected_ ? address_ : route.address, code_, request_, length_);
-    if (const int rc = exchange(*route.bus, frame, timeoutMs_); rc != 0) return rc;
+    if (overflow_) return VARROK_LINK_FAILURE; // the request would not fit one frame
+    CCommPacket frame(redirected_ ? address_ : route.address(), code_, request_, length_);
+    // Alone on the reader's transport for this one exchange; the decoding
+    // below works on our own copy of the answer.
+    if (const int rc = route.exchange(frame, timeoutMs_); rc != 0) return rc;
     frame.decode();
     if (const std::uint8_t status = frame.status(); status != 0) return status;
     return read(frame);
@@ -77,15 +78,15 @@ int Command::none() {
 }
 
 int Command::empty() {
-    return run([](const CCommPacket& f) { return f.dataLength() == 0 ? 0 : -5; });
+    return run([](const CCommPacket& f) { return f.dataLength() == 0 ? VARROK_OK : VARROK_LINK_FAILURE; });
 }
 
 int Command::exact(int n, unsigned char* dst) {
     out(dst);
     return run([&](const CCommPacket& f) {
-        if (f.dataLength() != n) return -5;
+        if (f.dataLength() != n) return VARROK_LINK_FAILURE;
         f.copyData(dst, n);
-        return 0;
+        return VARROK_OK;
     });
 }
 
@@ -102,9 +103,9 @@ int Command::counted(int count, int blockSize, unsigned char* dst, unsigned char
     out(dst).out(len);
     return run([&](const CCommPacket& f) {
         *len = static_cast<unsigned char>(f.dataLength());
-        if (f.dataLength() != count * blockSize) return -5;
+        if (f.dataLength() != count * blockSize) return VARROK_LINK_FAILURE;
         f.copyData(dst, f.dataLength());
-        return 0;
+        return VARROK_OK;
     });
 }
 

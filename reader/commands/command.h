@@ -14,6 +14,7 @@
 #pragma once
 
 #include "link/packet.h"
+#include "varrok.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,11 +33,11 @@ class Command {
     Command& be32(std::uint32_t v);
     Command& le24(std::uint32_t v);
     Command& be24(std::uint32_t v);
-    // n bytes the caller supplies; a null pointer with n > 0 is refused with -5.
+    // n bytes the caller supplies; a null pointer with n > 0 is refused with VARROK_LINK_FAILURE.
     Command& bytes(const unsigned char* p, int n);
 
     // Refuse the call with `code` unless ok: after the lookup, or before it.
-    Command& check(bool ok, int code = -5);
+    Command& check(bool ok, int code = VARROK_LINK_FAILURE);
     Command& checkBeforeLookup(bool ok, int code);
     // Refuse with -5 when an output pointer is null.
     Command& out(const void* p);

@@ -42,7 +42,7 @@ int write(unsigned short icdev, unsigned char code, unsigned char fileno, unsign
 // its buffer and the count apart.
 int listAnswer(const CCommPacket& f, unsigned char* list, unsigned char* count) {
     const int n = f.dataLength();
-    if (n == 0) return -5;
+    if (n == 0) return VARROK_LINK_FAILURE;
     std::memcpy(list, f.data(), static_cast<std::size_t>(n));
     *count = list[0];
     std::memmove(list, list + 1, static_cast<std::size_t>(n - 1));
@@ -53,12 +53,12 @@ int listAnswer(const CCommPacket& f, unsigned char* list, unsigned char* count) 
 // as the bytes that actually arrived (and, for data, the length asked for).
 int lengthPrefixedAnswer(const CCommPacket& f, bool mostSignificantFirst, unsigned limit, unsigned char* dst,
                          unsigned* len) {
-    if (f.dataLength() < 3) return -5;
+    if (f.dataLength() < 3) return VARROK_LINK_FAILURE;
     const unsigned char* a = f.data();
     const unsigned n =
         mostSignificantFirst ? (a[0] << 16 | a[1] << 8 | a[2]) : (a[2] << 16 | a[1] << 8 | a[0]);
-    if (n > limit || n > static_cast<unsigned>(f.dataLength() - 3)) return -5;
-    if (!mostSignificantFirst && n == 0) return -5; // an empty record read is an error
+    if (n > limit || n > static_cast<unsigned>(f.dataLength() - 3)) return VARROK_LINK_FAILURE;
+    if (!mostSignificantFirst && n == 0) return VARROK_LINK_FAILURE; // an empty record read is an error
     *len = n;
     std::memcpy(dst, a + 3, n);
     return 0;
@@ -187,8 +187,8 @@ VARROK_API int rf_DF_WriteData(unsigned short icdev, unsigned char fileno, unsig
 }
 
 VARROK_API int rf_DF_GetValue(unsigned short icdev, unsigned char fileno, int* value) {
-    return Command(icdev, 0xC6, 200).u8(fileno).out(value).answer([&](const CCommPacket& f) {
-        if (f.dataLength() < 5) return -5;
+    return Command(icdev, 0xC6, 200).u8(fileno).out(value).answer([&](const CCommPacket& f) -> int {
+        if (f.dataLength() < 5) return VARROK_LINK_FAILURE;
         const unsigned char* a = f.data();
         *value = static_cast<int>(static_cast<unsigned>(a[1]) | a[2] << 8 | a[3] << 16 |
                                   static_cast<unsigned>(a[4]) << 24);

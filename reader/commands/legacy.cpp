@@ -45,7 +45,7 @@ VARROK_API int rf_download_key(unsigned short icdev, unsigned char a1, unsigned 
 }
 VARROK_API int rf_M1_read(unsigned short icdev, unsigned char block, unsigned char* data,
                           unsigned char* len) {
-    if (!setLength(icdev, len, 16)) return -5;
+    if (!setLength(icdev, len, 16)) return VARROK_LINK_FAILURE;
     return rf_M1_Read(icdev, block, data);
 }
 VARROK_API int rf_M1_write(unsigned short icdev, unsigned char a1, unsigned char* a2) {
@@ -81,7 +81,7 @@ VARROK_API int rf_ul_write(unsigned short icdev, unsigned char a1, unsigned char
 
 // Type B, ISO 14443-4 and ID cards.
 VARROK_API int rf_atqb(unsigned short icdev, unsigned char mode, unsigned char* atqb, unsigned char* len) {
-    if (!setLength(icdev, len, 12)) return -5;
+    if (!setLength(icdev, len, 12)) return VARROK_LINK_FAILURE;
     return rf_ISO14443B_Request(icdev, mode, atqb);
 }
 VARROK_API int rf_attrib(unsigned short icdev, unsigned int pupi, unsigned char param) {
@@ -211,7 +211,7 @@ VARROK_API int MFP_L3PurseBackup(unsigned short icdev, unsigned char src, unsign
 // ST SR176 and SRIX.
 VARROK_API int rf_sr176_readblock(unsigned short icdev, unsigned char block, unsigned char* data,
                                   unsigned char* len) {
-    if (!setLength(icdev, len, 2)) return -5;
+    if (!setLength(icdev, len, 2)) return VARROK_LINK_FAILURE;
     return rf_ST_SR176_ReadBlock(icdev, block, data);
 }
 VARROK_API int rf_sr176_writeblock(unsigned short icdev, unsigned char a1, unsigned char* a2) {
@@ -232,12 +232,12 @@ VARROK_API int rf_sr176_getprotectreg(unsigned short icdev, unsigned char* a1) {
     return rf_ST_SR176_GetProtectReg(icdev, a1);
 }
 VARROK_API int rf_srix4k_getuid(unsigned short icdev, unsigned char* uid, unsigned char* len) {
-    if (!setLength(icdev, len, 8)) return -5;
+    if (!setLength(icdev, len, 8)) return VARROK_LINK_FAILURE;
     return rf_ST_SRI_GetUID(icdev, uid);
 }
 VARROK_API int rf_srix4k_readblock(unsigned short icdev, unsigned char block, unsigned char* data,
                                    unsigned char* len) {
-    if (!setLength(icdev, len, 4)) return -5;
+    if (!setLength(icdev, len, 4)) return VARROK_LINK_FAILURE;
     return rf_ST_SRI_ReadBlock(icdev, block, data);
 }
 VARROK_API int rf_srix4k_writeblock(unsigned short icdev, unsigned char a1, unsigned char* a2) {
@@ -253,7 +253,7 @@ VARROK_API int rf_srix4k_multi_write(unsigned short icdev, unsigned char a1, uns
 }
 VARROK_API int rf_srix4k_authenticate(unsigned short icdev, unsigned char* data, unsigned char* resp,
                                       unsigned char* len) {
-    if (!setLength(icdev, len, 3)) return -5;
+    if (!setLength(icdev, len, 3)) return VARROK_LINK_FAILURE;
     return rf_ST_SRIX_Authenticate(icdev, data, resp);
 }
 VARROK_API int rf_srix4k_writelockreg(unsigned short icdev, unsigned char a1) {
@@ -266,7 +266,7 @@ VARROK_API int rf_at020_check(unsigned short icdev, unsigned char* a1) {
 }
 VARROK_API int rf_at020_read(unsigned short icdev, unsigned char page, unsigned char* data,
                              unsigned char* len) {
-    if (!setLength(icdev, len, 8)) return -5;
+    if (!setLength(icdev, len, 8)) return VARROK_LINK_FAILURE;
     return rf_AT88RF020_Read(icdev, page, data);
 }
 VARROK_API int rf_at020_write(unsigned short icdev, unsigned char a1, unsigned char* a2) {

@@ -49,7 +49,7 @@ VARROK_API int rf_MFP_L3Read(unsigned short icdev, unsigned short block, unsigne
 VARROK_API int rf_MFP_L3Write(unsigned short icdev, unsigned char block, unsigned char count,
                               unsigned char* data) {
     return Command(icdev, 0x75, 200)
-        .check(count <= 3, -1)
+        .check(count <= 3, VARROK_REJECTED)
         .u8(0x00)
         .u8(block)
         .u8(count)

@@ -86,7 +86,7 @@ VARROK_API int rf_Reader_DigtalDisplay(unsigned short icdev, unsigned char mode,
 VARROK_API int rf_Reader_FlashRead(unsigned short icdev, unsigned short page, unsigned char offset,
                                    unsigned char length, unsigned char* data) {
     return Command(icdev, 0x61, 200)
-        .check(offset + length <= 256 && length <= 200, -1)
+        .check(offset + length <= 256 && length <= 200, VARROK_REJECTED)
         .be16(page)
         .u8(offset)
         .u8(length)
@@ -97,7 +97,7 @@ VARROK_API int rf_Reader_FlashWrite(unsigned short icdev, unsigned short page, u
                                     unsigned char length, unsigned char* data) {
     // A null page buffer is refused even for an empty write, as the read refuses it.
     return Command(icdev, 0x62, 200)
-        .check(offset + length <= 256 && length <= 224, -1)
+        .check(offset + length <= 256 && length <= 224, VARROK_REJECTED)
         .check(data != nullptr)
         .be16(page)
         .u8(offset)

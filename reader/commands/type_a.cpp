@@ -29,7 +29,7 @@ extern "C" {
 
 VARROK_API int rf_ISO14443A_Request(unsigned short icdev, unsigned char mode, unsigned char* atqa) {
     const unsigned char sent = mode == 0x26 ? 0x26 : 0x52;
-    return Command(icdev, 0x0C, 100).checkBeforeLookup(atqa != nullptr, -5).u8(sent).exact(2, atqa);
+    return Command(icdev, 0x0C, 100).checkBeforeLookup(atqa != nullptr, VARROK_LINK_FAILURE).u8(sent).exact(2, atqa);
 }
 
 VARROK_API int rf_ISO14443A_GetCard(unsigned short icdev, unsigned char mode, unsigned char* data,
@@ -93,7 +93,7 @@ VARROK_API int rf_typea_rst(unsigned short icdev, unsigned char mode, unsigned c
 VARROK_API int rf_M1_Authentication(unsigned short icdev, unsigned char mode, unsigned char block,
                                     unsigned char* key) {
     return Command(icdev, 0x12, 200)
-        .checkBeforeLookup(isKeyType(mode), -5)
+        .checkBeforeLookup(isKeyType(mode), VARROK_LINK_FAILURE)
         .u8(mode)
         .u8(block)
         .bytes(key, 6)
@@ -103,7 +103,7 @@ VARROK_API int rf_M1_Authentication(unsigned short icdev, unsigned char mode, un
 VARROK_API int rf_M1_AuthenticateByDownloadedKey(unsigned short icdev, unsigned char mode,
                                                  unsigned char block, unsigned char keyindex) {
     return Command(icdev, 0x11, 200)
-        .checkBeforeLookup(isKeyType(mode), -1)
+        .checkBeforeLookup(isKeyType(mode), VARROK_REJECTED)
         .u8(mode)
         .u8(block)
         .u8(keyindex)
@@ -159,8 +159,8 @@ VARROK_API int rf_M1_PurseTransfer(unsigned short icdev, unsigned char block) {
 }
 
 VARROK_API int rf_M1_PurseBackup(unsigned short icdev, unsigned char src, unsigned char dst) {
-    if (rf_M1_PurseRestore(icdev, src) != 0) return -5;
-    if (rf_M1_PurseTransfer(icdev, dst) != 0) return -5;
+    if (rf_M1_PurseRestore(icdev, src) != 0) return VARROK_LINK_FAILURE;
+    if (rf_M1_PurseTransfer(icdev, dst) != 0) return VARROK_LINK_FAILURE;
     return 0;
 }
 
@@ -174,7 +174,7 @@ VARROK_API int rf_UltraLightC_Authentication(unsigned short icdev, unsigned char
 
 VARROK_API int rf_search_type_a(unsigned short icdev, unsigned char mode, unsigned char* data,
                                 unsigned char* len, unsigned char* uidlen) {
-    if (varrok::findTransport(icdev) != nullptr && uidlen == nullptr) return -5;
+    if (varrok::findTransport(icdev) != nullptr && uidlen == nullptr) return VARROK_LINK_FAILURE;
     const int rc = rf_ISO14443A_GetCard(icdev, mode, data, len);
     // An answer too short to hold the three information bytes has no UID.
     if (rc == 0) *uidlen = static_cast<unsigned char>(*len >= 3 ? *len - 3 : 0);
@@ -182,7 +182,7 @@ VARROK_API int rf_search_type_a(unsigned short icdev, unsigned char mode, unsign
 }
 
 VARROK_API int rf_ul_select(unsigned short icdev, unsigned char* uid, unsigned char* uidlen) {
-    if (varrok::findTransport(icdev) != nullptr && (uid == nullptr || uidlen == nullptr)) return -5;
+    if (varrok::findTransport(icdev) != nullptr && (uid == nullptr || uidlen == nullptr)) return VARROK_LINK_FAILURE;
     // The reader's answer is at most 250 bytes, so this buffer always holds it;
     // what reaches the caller is the UID, capped at the 61 bytes a 64-byte answer holds.
     unsigned char answer[250];

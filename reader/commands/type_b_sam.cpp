@@ -66,7 +66,7 @@ VARROK_API int rf_typeb_cos(unsigned short icdev, unsigned char lead, unsigned c
     // Lead byte and APDU go out as one request; more than 250 APDU bytes
     // cannot share a frame with the lead byte.
     if (varrok::findTransport(icdev) != nullptr && (apdulen > 250 || (apdu == nullptr && apdulen > 0)))
-        return -5;
+        return VARROK_LINK_FAILURE;
     unsigned char request[512];
     request[0] = lead;
     if (apdulen > 0 && apdu != nullptr) std::memcpy(request + 1, apdu, apdulen);
@@ -148,19 +148,19 @@ VARROK_API unsigned char rf_SAM_GetBaudID(unsigned int baud) {
 }
 
 VARROK_API int rf_SAM_InitBaudrate(unsigned short icdev, unsigned char slot, unsigned int baud) {
-    if (slot == 0) return -1;
+    if (slot == 0) return VARROK_REJECTED;
     if (slot <= 4) return rf_init_sam_byid(icdev, slot, rf_SAM_GetBaudID(baud));
     return Command(icdev, 0x90, 100).u8(slot).u8(rf_SAM_GetBaudID(baud)).none();
 }
 
 VARROK_API int rf_SAM_RST(unsigned short icdev, unsigned char slot, unsigned char* atr, unsigned char* len) {
-    if (slot == 0) return -1;
+    if (slot == 0) return VARROK_REJECTED;
     if (slot <= 4) return rf_sam_rst_byid(icdev, slot, atr, len);
     return Command(icdev, 0x91, 3000).u8(slot).variable(atr, len);
 }
 
 VARROK_API int rf_SAM_SetPPS(unsigned short icdev, unsigned char slot, unsigned int baud) {
-    if (slot == 0) return -1;
+    if (slot == 0) return VARROK_REJECTED;
     if (slot <= 4) return rf_set_sam_pps_byid(icdev, slot, rf_SAM_GetBaudID(baud));
     return Command(icdev, 0x92, 100).u8(slot).u8(rf_SAM_GetBaudID(baud)).none();
 }
@@ -168,7 +168,7 @@ VARROK_API int rf_SAM_SetPPS(unsigned short icdev, unsigned char slot, unsigned 
 VARROK_API int rf_SAM_COS(unsigned short icdev, unsigned char slot, unsigned char* apdu,
                           unsigned char apdulen, unsigned char* resp, unsigned char* resplen,
                           unsigned int timeout) {
-    if (slot == 0) return -1;
+    if (slot == 0) return VARROK_REJECTED;
     if (slot <= 4) return rf_sam_cos_byid(icdev, slot, apdu, apdulen, resp, resplen);
     return Command(icdev, 0x93, timeout == 0 ? 1500 : timeout)
         .u8(slot)

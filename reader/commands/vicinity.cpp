@@ -80,7 +80,7 @@ VARROK_API int rf_ISO15693_GetSystemInfomation(unsigned short icdev, unsigned ch
 VARROK_API int rf_ISO15693_GetBlockSecurity(unsigned short icdev, unsigned char flags, unsigned char* uid,
                                             unsigned char block, unsigned char count, unsigned char* data,
                                             unsigned char* len) {
-    return addressed(icdev, 0x4C, flags, uid).check(count < 64, -1).u8(block).u8(count).variable(data, len);
+    return addressed(icdev, 0x4C, flags, uid).check(count < 64, VARROK_REJECTED).u8(block).u8(count).variable(data, len);
 }
 
 VARROK_API int rf_ICODE1_Request(unsigned short icdev, unsigned char* data) {

@@ -22,7 +22,7 @@ namespace {
 
 using varrok::crypto::DesDirection;
 
-constexpr int kNullPointer = -5;
+constexpr int kNullPointer = VARROK_LINK_FAILURE;
 
 int runDes(unsigned char* dst, const unsigned char* src, int len, const unsigned char* key, int keylen,
            DesDirection direction) {

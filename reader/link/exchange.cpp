@@ -1,5 +1,7 @@
 #include "link/exchange.h"
 
+#include "varrok.h"
+
 #include <chrono>
 
 namespace varrok {
@@ -23,7 +25,7 @@ int collectAnswer(CCommBus& bus, CCommPacket& frame) {
         ++length;
     frame.setLength(length);
     if (length != 4 || buf[0] != 0xAA || buf[1] != 0xBB || buf[2] != static_cast<std::uint8_t>(~buf[3]))
-        return 9;
+        return VARROK_BAD_HEADER;
     if (buf[2] == 0) return 0;
 
     std::uint32_t target = buf[2] + 4u;
@@ -40,23 +42,23 @@ int collectAnswer(CCommBus& bus, CCommPacket& frame) {
         // A reader that keeps sending AA would stretch the target without end.
         if (target > CCommPacket::kCapacity) {
             frame.setLength(length);
-            return -5;
+            return VARROK_LINK_FAILURE;
         }
     }
     frame.setLength(length);
-    return length < target ? -5 : 0;
+    return length < target ? VARROK_LINK_FAILURE : VARROK_OK;
 }
 
 } // namespace
 
 int exchange(CCommBus& bus, CCommPacket& frame, unsigned timeoutMs) {
     const std::uint32_t requestLength = frame.length();
-    if (!bus.isOpen()) return -5;
+    if (!bus.isOpen()) return VARROK_LINK_FAILURE;
     if (bus.unsettled()) settleLine(bus);
     const int wait = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
     bus.setTimeouts(wait, -1);
     bus.purge();
-    if (bus.write(frame.buffer(), static_cast<int>(requestLength)) <= 0) return -5;
+    if (bus.write(frame.buffer(), static_cast<int>(requestLength)) <= 0) return VARROK_LINK_FAILURE;
     const int rc = collectAnswer(bus, frame);
     if (rc != 0) bus.setUnsettled(true);
     return rc;

@@ -1,5 +1,7 @@
 #include "link/packet.h"
 
+#include "varrok.h"
+
 #include <cstring>
 
 namespace varrok {
@@ -51,7 +53,7 @@ bool CCommPacket::decode() {
     return true;
 }
 
-std::uint8_t CCommPacket::status() const { return checksum_ != 0 ? 252 : frame_[7]; }
+std::uint8_t CCommPacket::status() const { return checksum_ != 0 ? static_cast<std::uint8_t>(VARROK_BAD_CHECKSUM) : frame_[7]; }
 
 int CCommPacket::dataLength() const { return frame_[2] < 5 ? 0 : frame_[2] - 5; }
 
