@@ -28,6 +28,6 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./build-tsan/tests/test_thr
 echo "== Windows DLL under Wine" && ./tools/windows_stage.sh
 echo "== fuzzing self-check"
 ./tools/fuzz.sh --self-check
-echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-60}s per target"
-VARROK_FUZZ_SEED=${VARROK_FUZZ_SEED:-1} ./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-60}"
+echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-45}s per target"
+VARROK_FUZZ_SEED=${VARROK_FUZZ_SEED:-1} ./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-45}"
 echo "== all green"

@@ -32,7 +32,9 @@
 extern "C" {
 #endif
 
-#if defined(VARROK_BUILDING)
+#if defined(VARROK_BUILDING) && defined(_WIN32)
+#define VARROK_API __declspec(dllexport)
+#elif defined(VARROK_BUILDING)
 #define VARROK_API __attribute__((visibility("default")))
 #else
 #define VARROK_API

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when
-# missing. apt's own output goes to a log file; only its name is printed.
+# missing, and the packages named as arguments (a stage that needs more). apt's
+# own output goes to a log file; only its name is printed.
 set -euo pipefail
 packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace
-          qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei xvfb xauth)
+          qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei xvfb xauth
+          "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

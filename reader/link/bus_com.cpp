@@ -3,9 +3,7 @@
 #include "link/com_ports.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -15,19 +13,6 @@
 #include <unistd.h>
 
 namespace varrok {
-
-int leadingInt(const char* text) {
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    long long value = 0;
-    for (; std::isdigit(static_cast<unsigned char>(*text)); ++text) {
-        value = value * 10 + (*text - '0');
-        if (value > INT_MAX) value = INT_MAX; // saturate rather than wrap
-    }
-    return static_cast<int>(negative ? -value : value);
-}
 
 namespace {
 
@@ -65,31 +50,6 @@ speed_t speedFor(int baud) {
 CCommBusCom::~CCommBusCom() {
     // The owner closes before destroying; this only keeps a descriptor from leaking.
     if (fd_ >= 0) ::close(fd_);
-}
-
-int CCommBusCom::open(const char* text) {
-    // The number follows the three letters "COM"; a shorter text has none, and
-    // a colon is looked for only after them, so nothing is read outside the text.
-    const char* digits = text + std::min<std::size_t>(3, std::strlen(text));
-    const char* colon = std::strchr(digits, ':');
-    const std::string portText = colon ? std::string(digits, colon) : std::string(digits);
-    const int port = leadingInt(portText.c_str());
-    const int baud = leadingInt(colon ? colon + 1 : text);
-    return openSerial(port, baud, 0, 8, 0);
-}
-
-int CCommBusCom::openSerial(int port, int baud, int parity, int byteSize, int stopBits) {
-    if (port < 1 || port > 1024) return -1;
-    port_ = port;
-    path_ = comDevicePath(port);
-    if (!openPort()) return -2;
-    if (!configureLine(baud, parity, byteSize, stopBits)) {
-        close();
-        return -2;
-    }
-    if (setupPort()) return 0;
-    close();
-    return -2;
 }
 
 bool CCommBusCom::openPort() {

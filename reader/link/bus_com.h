@@ -3,7 +3,11 @@
 
 #include "link/bus.h"
 #include "link/stream_io.h"
+#ifdef _WIN32
+#include "link/win/pending_bytes.h"
+#endif
 
+#include <cstdint>
 #include <string>
 
 namespace varrok {
@@ -19,7 +23,11 @@ class CCommBusCom : public CCommBus {
     bool close() override;
     int read(std::uint8_t* dst, int n) override;
     int write(const std::uint8_t* src, int n) override;
+#ifdef _WIN32
+    bool isOpen() const override { return handle_ != kNoHandle; }
+#else
     bool isOpen() const override { return fd_ >= 0; }
+#endif
     bool purge() override;
     bool setTimeouts(int totalMs, int intervalMs) override;
 
@@ -33,16 +41,24 @@ class CCommBusCom : public CCommBus {
     int lastError() const { return errno_; }
 
   private:
+#ifdef _WIN32
+    // The port's HANDLE, held as an integer so that this header needs no
+    // <windows.h>; kNoHandle is INVALID_HANDLE_VALUE.
+    static constexpr std::intptr_t kNoHandle = -1;
+    std::intptr_t handle_ = kNoHandle;
+#else
     int fd_ = -1;
+#endif
     int port_ = -1;
     std::string path_;
     int totalMs_ = 200;
     int intervalMs_ = 2;
     int errno_ = 0;
+#ifdef _WIN32
+    PendingBytes pending_;
+#else
     ReceiveBuffer pending_;
+#endif
 };
-
-// Leading blanks, optional sign, digits up to the first non-digit; 0 without digits.
-int leadingInt(const char* text);
 
 } // namespace varrok

@@ -1,6 +1,6 @@
 #include "link/bus_tcp.h"
 
-#include "link/bus_com.h"
+#include "link/open_text.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -21,13 +21,9 @@ CCommBusTcp::~CCommBusTcp() { close(); }
 int CCommBusTcp::open(const char* text) {
     // Opening again replaces the connection; the old socket must not be left behind.
     close();
-    // The "TCP://" prefix is taken as six characters without looking at them.
-    const std::size_t textLength = std::strlen(text);
-    const std::string rest = textLength > 6 ? std::string(text + 6) : std::string();
-    const std::size_t colon = rest.find(':');
-    const std::string host = colon == std::string::npos ? rest : rest.substr(0, colon);
-    const std::string portText = colon == std::string::npos ? rest : rest.substr(colon + 1);
-    port_ = leadingInt(portText.c_str());
+    const TcpText parsed = parseTcpText(text);
+    const std::string& host = parsed.host;
+    port_ = parsed.port;
     std::memset(address_, 0, sizeof address_);
     std::memcpy(address_, host.data(), host.size() < sizeof address_ ? host.size() : sizeof address_);
 

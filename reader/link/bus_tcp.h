@@ -3,6 +3,11 @@
 
 #include "link/bus.h"
 #include "link/stream_io.h"
+#ifdef _WIN32
+#include "link/win/pending_bytes.h"
+#endif
+
+#include <cstdint>
 
 namespace varrok {
 
@@ -19,7 +24,11 @@ class CCommBusTcp : public CCommBus {
     // Bytes, 0 when nothing came in time or the peer has closed, -1 on a receive error.
     int read(std::uint8_t* dst, int n) override;
     int write(const std::uint8_t* src, int n) override;
+#ifdef _WIN32
+    bool isOpen() const override { return socket_ != kNoSocket; }
+#else
     bool isOpen() const override { return socket_ >= 0; }
+#endif
     bool purge() override;
     bool setTimeouts(int totalMs, int intervalMs) override;
 
@@ -34,10 +43,22 @@ class CCommBusTcp : public CCommBus {
 
     char address_[16] = {};
     int port_ = 0;
+#ifdef _WIN32
+    // A Winsock SOCKET, held as its integer type so that this header needs
+    // no <winsock2.h>; kNoSocket is INVALID_SOCKET.
+    static constexpr std::uintptr_t kNoSocket = ~std::uintptr_t{0};
+    std::uintptr_t socket_ = kNoSocket;
+#else
     int socket_ = -1;
+#endif
     int timeoutMs_ = 200;
     int receiveTimeoutMs_ = 0; // as set on the socket; 0 is "wait forever", never set
+
+#ifdef _WIN32
+    PendingBytes pending_;
+#else
     ReceiveBuffer pending_;
+#endif
 };
 
 } // namespace varrok
