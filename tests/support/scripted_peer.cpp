@@ -53,27 +53,6 @@ std::string ScriptedPeer::openText(int comNumber, int baud) {
     return "COM" + std::to_string(comNumber) + ":" + std::to_string(baud);
 }
 
-void ScriptedPeer::script(Reply reply) {
-    std::lock_guard lock(mutex_);
-    replies_.push_back(std::move(reply));
-}
-
-void ScriptedPeer::clearScript() {
-    std::lock_guard lock(mutex_);
-    replies_.clear();
-}
-
-std::vector<Bytes> ScriptedPeer::requests() {
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-bool ScriptedPeer::waitForRequests(std::size_t n, int timeoutMs) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return requests_.size() >= n; });
-}
-
 void ScriptedPeer::push(const Bytes& bytes) {
     const int fd = kind_ == Kind::Tcp ? clientFd_ : masterFd_;
     if (fd >= 0 && !bytes.empty()) (void)!::write(fd, bytes.data(), bytes.size());
@@ -110,23 +89,9 @@ void ScriptedPeer::handle(int fd, Bytes& pending) {
     }
     pending.insert(pending.end(), buf, buf + n);
     for (;;) {
-        while (!pending.empty() && pending[0] != 0xAA)
-            pending.erase(pending.begin());
-        const std::size_t size = completeFrameLength(pending);
-        if (size == 0) return;
         Reply reply;
         bool have = false;
-        {
-            std::lock_guard lock(mutex_);
-            requests_.emplace_back(pending.begin(), pending.begin() + static_cast<long>(size));
-            if (!replies_.empty()) {
-                reply = replies_.front();
-                replies_.pop_front();
-                have = true;
-            }
-        }
-        changed_.notify_all();
-        pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
+        if (!takeRequest(pending, reply, have)) return;
         if (!have) continue;
         if (reply.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
         if (!reply.bytes.empty()) (void)!::write(fd, reply.bytes.data(), reply.bytes.size());

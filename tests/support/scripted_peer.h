@@ -61,6 +61,10 @@ class ScriptedPeer {
   private:
     void serve();
     void handle(int fd, Bytes& pending);
+    // Takes the first complete request frame out of `pending` (skipping noise
+    // before it), records it, and hands out the next scripted reply if there
+    // is one (answered). False when no complete frame is there yet.
+    bool takeRequest(Bytes& pending, Reply& reply, bool& answered);
 
     Kind kind_;
     int listenFd_ = -1;

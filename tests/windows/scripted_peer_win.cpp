@@ -2,7 +2,7 @@
 // command tables run against the Windows TCP transport. A Windows process has
 // no pseudo-terminal: the serial transport is tested against the simulator's
 // pty instead (serial_and_dll_test.cpp), and Kind::Pty is refused here.
-// The frame helpers are tests/support/wire_bytes.cpp, shared with it.
+// The frame helpers and the script are tests/support/peer_script.cpp, shared with it.
 #include "support/scripted_peer.h"
 
 #include <winsock2.h>
@@ -67,26 +67,6 @@ ScriptedPeer::~ScriptedPeer() {
 
 std::string ScriptedPeer::openText(int, int) { return "TCP://127.0.0.1:" + std::to_string(port_); }
 
-void ScriptedPeer::script(Reply reply) {
-    std::lock_guard lock(mutex_);
-    replies_.push_back(std::move(reply));
-}
-
-void ScriptedPeer::clearScript() {
-    std::lock_guard lock(mutex_);
-    replies_.clear();
-}
-
-std::vector<Bytes> ScriptedPeer::requests() {
-    std::lock_guard lock(mutex_);
-    return requests_;
-}
-
-bool ScriptedPeer::waitForRequests(std::size_t n, int timeoutMs) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= n; });
-}
-
 void ScriptedPeer::push(const Bytes& bytes) {
     if (clientFd_ >= 0 && !bytes.empty())
         ::send(sock(clientFd_), reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0);
@@ -116,23 +96,9 @@ void ScriptedPeer::handle(int fd, Bytes& pending) {
     }
     pending.insert(pending.end(), buf, buf + n);
     for (;;) {
-        while (!pending.empty() && pending[0] != 0xAA)
-            pending.erase(pending.begin());
-        const std::size_t size = completeFrameLength(pending);
-        if (size == 0) return;
         Reply reply;
         bool have = false;
-        {
-            std::lock_guard lock(mutex_);
-            requests_.emplace_back(pending.begin(), pending.begin() + static_cast<long>(size));
-            if (!replies_.empty()) {
-                reply = replies_.front();
-                replies_.pop_front();
-                have = true;
-            }
-        }
-        changed_.notify_all();
-        pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
+        if (!takeRequest(pending, reply, have)) return;
         if (!have) continue;
         if (reply.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
         if (!reply.bytes.empty())

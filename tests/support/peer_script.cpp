@@ -1,5 +1,5 @@
-// Frames as bytes for wire-level tests: the helpers both stand-in readers
-// (POSIX and Winsock) share. Declared in scripted_peer.h.
+// What both stand-in readers (POSIX and Winsock) share: frames as bytes, and
+// the script of replies with the requests seen. Declared in scripted_peer.h.
 #include "support/scripted_peer.h"
 
 #include <cstdio>
@@ -61,6 +61,47 @@ std::size_t completeFrameLength(const Bytes& raw) {
         if (plain == target) return i + 1 <= raw.size() ? i + 1 : 0;
     }
     return 0;
+}
+
+void ScriptedPeer::script(Reply reply) {
+    std::lock_guard lock(mutex_);
+    replies_.push_back(std::move(reply));
+}
+
+void ScriptedPeer::clearScript() {
+    std::lock_guard lock(mutex_);
+    replies_.clear();
+}
+
+std::vector<Bytes> ScriptedPeer::requests() {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+bool ScriptedPeer::waitForRequests(std::size_t n, int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return requests_.size() >= n; });
+}
+
+bool ScriptedPeer::takeRequest(Bytes& pending, Reply& reply, bool& answered) {
+    while (!pending.empty() && pending[0] != 0xAA)
+        pending.erase(pending.begin());
+    const std::size_t size = completeFrameLength(pending);
+    if (size == 0) return false;
+    answered = false;
+    {
+        std::lock_guard lock(mutex_);
+        requests_.emplace_back(pending.begin(), pending.begin() + static_cast<long>(size));
+        if (!replies_.empty()) {
+            reply = replies_.front();
+            replies_.pop_front();
+            answered = true;
+        }
+    }
+    changed_.notify_all();
+    pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
+    return true;
 }
 
 } // namespace testing_support
