@@ -1,6 +1,5 @@
 #include "link/bus_tcp.h"
 
-#include "link/open_text.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -21,11 +20,7 @@ CCommBusTcp::~CCommBusTcp() { close(); }
 int CCommBusTcp::open(const char* text) {
     // Opening again replaces the connection; the old socket must not be left behind.
     close();
-    const TcpText parsed = parseTcpText(text);
-    const std::string& host = parsed.host;
-    port_ = parsed.port;
-    std::memset(address_, 0, sizeof address_);
-    std::memcpy(address_, host.data(), host.size() < sizeof address_ ? host.size() : sizeof address_);
+    const std::string host = takeText(text);
 
     // Addresses are dotted decimal only; there is no name resolution. A text
     // that does not parse must fail here rather than become the broadcast address.

@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdint>
+#include <string>
 
 namespace varrok {
 
@@ -32,7 +33,8 @@ class CCommBusTcp : public CCommBus {
     bool purge() override;
     bool setTimeouts(int totalMs, int intervalMs) override;
 
-    const char* addressText() const { return address_; }
+    // The address as the text gave it, cut to the 16 bytes kept.
+    std::string addressText() const;
     int port() const { return port_; }
 
   private:
@@ -40,6 +42,8 @@ class CCommBusTcp : public CCommBus {
     // more than one kernel tick at any tick rate.
     static constexpr int kReceiveMarginMs = 10;
     bool setReceiveTimeout(int ms);
+    // Reads "TCP://<a.b.c.d>:<port>" into port_ and address_; returns the host text.
+    std::string takeText(const char* text);
 
     char address_[16] = {};
     int port_ = 0;

@@ -103,7 +103,12 @@ TEST(TcpTransport, PortAndAddressComeFromTheText) {
     CCommBusTcp noColon;
     noColon.open("TCP://127.0.0.1");
     EXPECT_EQ(noColon.port(), 127);
-    EXPECT_STREQ(std::string(noColon.addressText(), 9).c_str(), "127.0.0.1");
+    EXPECT_EQ(noColon.addressText(), "127.0.0.1");
+    // A host text that fills the 16 bytes kept has no terminator there: it is
+    // still read within them.
+    CCommBusTcp longHost;
+    EXPECT_EQ(longHost.open("TCP://1234567890123456789:5"), -3);
+    EXPECT_EQ(longHost.addressText(), "1234567890123456");
 }
 
 int closedLoopbackPort() {

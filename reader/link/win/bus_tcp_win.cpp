@@ -1,7 +1,6 @@
 // The network transport on Winsock 2.
 #include "link/bus_tcp.h"
 
-#include "link/open_text.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -66,11 +65,7 @@ CCommBusTcp::~CCommBusTcp() { close(); }
 int CCommBusTcp::open(const char* text) {
     // Opening again replaces the connection; the old socket must not be left behind.
     close();
-    const TcpText parsed = parseTcpText(text);
-    const std::string& host = parsed.host;
-    port_ = parsed.port;
-    std::memset(address_, 0, sizeof address_);
-    std::memcpy(address_, host.data(), std::min(host.size(), sizeof address_));
+    const std::string host = takeText(text);
 
     if (!SocketLayer::ready()) return -3;
     // Dotted decimal only; there is no name resolution. A text that does not
