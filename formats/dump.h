@@ -1,0 +1,89 @@
+// Card memory dumps and key dictionaries in the file formats the field's tools
+// exchange, one reader and one writer per format. The command-line tool writes
+// and reads them, the simulator loads them as cards, the tests compare them.
+//
+// Every file is untrusted input: a reader never reads or allocates beyond what
+// the file holds, and any fault (truncated, oversized, non-hex, wrong block
+// count, duplicate or missing member) throws Error naming the file and the
+// place. Nothing half-read is ever returned.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varrok::dump {
+
+using Bytes = std::vector<std::uint8_t>;
+
+enum class Family { Classic, Ultralight, Iso15693 };
+
+// Proxmark3 JSON, plain binary (.bin/.mfd/.dump), .eml (a block a line in hex),
+// MIFARE Classic Tool .mct ("+Sector: N" headers, "--" for bytes not read).
+enum class Format { Json, Binary, Eml, Mct };
+
+// One card's memory, blocks in order. Ultralight pages and ISO 15693 blocks are
+// "blocks" of 4 bytes (15693: of the tag's block size); Classic blocks are 16.
+struct Card {
+    Family family = Family::Classic;
+    Bytes uid;                        // as the reader reports it
+    Bytes atqa;                       // Type A: 2 bytes as the card sends them (LSB first); may be empty
+    std::optional<std::uint8_t> sak;  // Type A
+    std::optional<std::uint8_t> dsfid; // ISO 15693
+    std::optional<std::uint8_t> afi;   // ISO 15693
+    std::size_t blockSize = 16;
+    Bytes memory;                     // blockCount() * blockSize bytes
+    std::vector<bool> known;          // one per block: false = not read (a partial dump)
+
+    std::size_t blockCount() const { return blockSize ? memory.size() / blockSize : 0; }
+    std::span<const std::uint8_t> block(std::size_t n) const {
+        return {memory.data() + n * blockSize, blockSize};
+    }
+    bool partial() const;
+};
+
+// "FILE: place: problem", for example "card.eml: line 7: 'G' is not a hex digit".
+class Error : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The format a file name stands for, by its extension; throws Error for an unknown one.
+Format formatOf(const std::string& path);
+const char* formatName(Format format);
+
+// Reads a whole file (bounded: larger than any card's dump is refused) and parses it.
+Card read(const std::string& path, Family family);
+// Parses file contents; `name` is the file name used in error messages.
+Card parse(std::string_view content, Format format, Family family, const std::string& name);
+// The file contents for a card; a binary dump cannot mark unread blocks (they are zeros).
+std::string serialize(const Card& card, Format format);
+// Writes through a temporary file and a rename, so a failed write leaves no half file.
+void write(const std::string& path, const Card& card, Format format);
+
+// Key dictionaries (.dic): one 12-digit hex key a line, '#' comments, blank lines.
+using Key = std::array<std::uint8_t, 6>;
+std::vector<Key> readKeys(const std::string& path);
+std::vector<Key> parseKeys(std::string_view content, const std::string& name);
+
+// MIFARE Classic layout: Mini (20 blocks), 1K (64), 2K (128), 4K (256).
+namespace classic {
+std::size_t sectorCount(std::size_t blocks); // 0 when no Classic card has that many blocks
+std::size_t firstBlock(std::size_t sector);
+std::size_t blocksIn(std::size_t sector);    // 4, or 16 from sector 32 on
+std::size_t trailerOf(std::size_t sector);
+std::size_t sectorOf(std::size_t block);
+bool isTrailer(std::size_t block);
+// The three access bytes (trailer bytes 6-8) carry each bit twice, once inverted.
+bool accessBitsValid(std::span<const std::uint8_t> access);
+// Block 0 of a 4-byte UID card: its BCC (byte 4) is the XOR of bytes 0-3.
+bool block0Valid(const Card& card);
+} // namespace classic
+
+} // namespace varrok::dump
