@@ -6,7 +6,7 @@ from typing import Iterable, Optional, Union
 
 from . import _lib
 from .dumpfile import Dump, classic_layout, save
-from .errors import LinkError, NoCardError, VarrokError
+from .errors import LinkError, NoCardError, RefusedError, VarrokError
 from .reader import MAX_CARDS, Card, Reader, transceive
 
 TRANSPORT_KEY = b"\xff" * 6
@@ -142,7 +142,7 @@ class ClassicCard(TypeACard):
             if not wanted:
                 continue
             if self._open_sector(first, keys) is None:
-                raise NoCardError(2, f"no key opens the sector of block {first}", "restore")
+                raise RefusedError(2, f"no key opens the sector of block {first}", "restore")
             for n in wanted:
                 self.write_block(n, dump.blocks[n])
                 written += 1
