@@ -56,11 +56,12 @@ def format_of(path: str) -> str:
 
 def load(path: str, family: str = "classic") -> Dump:
     """Reads a dump file (at most 1 MiB)."""
+    format = format_of(path)
     with open(path, "rb") as f:
         content = f.read(MAX_FILE + 1)
     if len(content) > MAX_FILE:
         raise DumpError(f"{path}: larger than any card's dump")
-    return parse(content, format_of(path), family, path)
+    return parse(content, format, family, path)
 
 
 def save(path: str, dump: Dump, format: Optional[str] = None) -> None:
@@ -84,6 +85,8 @@ def serialize(dump: Dump, format: str) -> bytes:
     if format == "eml":
         return "".join(line + "\n" for line in hexed).encode()
     if format == "mct":
+        if dump.family != "classic":
+            raise DumpError(".mct files hold MIFARE Classic dumps only")
         lines = []
         for sector, (first, count) in enumerate(classic_layout(len(dump.blocks))):
             lines += [f"+Sector: {sector}"] + hexed[first : first + count]
@@ -125,16 +128,39 @@ def parse(content: bytes, format: str, family: str = "classic", name: str = "dum
         return _parse_json(text, family, size, name)
     if format not in ("eml", "mct"):
         raise DumpError(f"{name}: unknown dump format {format!r}")
-    blocks, sector = [], -1
+    if format == "mct":
+        return _parse_mct(text, name)
+    lines = [(n, line.strip()) for n, line in enumerate(text.splitlines(), 1) if line.strip()]
+    size = len(lines[0][1].replace(" ", "")) // 2 if family == "iso15693" and lines else size
+    return _finish(Dump(family, b"", [_block(line, size, f"{name}: line {n}") for n, line in lines]), name)
+
+
+def _parse_mct(text: str, name: str) -> Dump:
+    """Sectors in rising order; a sector left out was not read."""
+    layout = classic_layout(256)
+    sectors: dict[int, list[Optional[bytes]]] = {}
+    sector = -1
     for number, line in enumerate(text.splitlines(), 1):
-        line = line.strip()
-        if format == "mct" and line.startswith("+Sector:"):
-            if line[8:].strip() != str(sector + 1):
-                raise DumpError(f"{name}: line {number}: expected sector {sector + 1}")
-            sector += 1
+        line, place = line.strip(), f"{name}: line {number}"
+        if line.startswith("+Sector:"):
+            digits = line[8:].strip()
+            if not digits.isdigit() or not sector < int(digits) < len(layout):
+                raise DumpError(f"{place}: expected a sector number above {sector} and below {len(layout)}")
+            sector = int(digits)
+            sectors[sector] = []
         elif line:
-            blocks.append(_block(line, size, f"{name}: line {number}"))
-    return _finish(Dump(family, b"", blocks), name)
+            if sector < 0 or len(sectors[sector]) == layout[sector][1]:
+                raise DumpError(f"{place}: a block outside any sector's room")
+            sectors[sector].append(_block(line, 16, place))
+    if sector < 0:
+        raise DumpError(f"{name}: no '+Sector:' line")
+    count = next(n for n in (20, 64, 128, 256) if len(classic_layout(n)) > sector)
+    blocks: list[Optional[bytes]] = []
+    for s, (first, size) in enumerate(classic_layout(count)):
+        if len(sectors.get(s, [None] * size)) != size:
+            raise DumpError(f"{name}: sector {s} has {len(sectors[s])} blocks, it takes {size}")
+        blocks += sectors.get(s, [None] * size)
+    return _finish(Dump("classic", b"", blocks), name)
 
 
 def _parse_json(text: str, family: str, size: int, name: str) -> Dump:
@@ -145,10 +171,12 @@ def _parse_json(text: str, family: str, size: int, name: str) -> Dump:
             raise TypeError
     except (ValueError, KeyError, TypeError, AttributeError) as error:
         raise DumpError(f"{name}: not a dump in JSON: {error or 'no blocks'}") from None
-    if top.get("FileType") not in (None, _FILE_TYPES[family]):
+    if top.get("FileType") not in (None, _FILE_TYPES[family], "mfcard" if family == "classic" else None):
         raise DumpError(f"{name}: FileType {top.get('FileType')!r} is not a {family} dump")
     if sorted(hexed, key=lambda k: int(k) if k.isdigit() else -1) != [str(n) for n in range(len(hexed))]:
         raise DumpError(f"{name}: blocks: numbers must run from 0 without gaps")
+    if family == "iso15693" and hexed and isinstance(hexed["0"], str):
+        size = len(hexed["0"]) // 2  # a tag's block size
     blocks = [_block(hexed[str(n)], size, f"{name}: blocks: {n}") for n in range(len(hexed))]
     fields = {k: _hex(card[k], f"{name}: Card: {k}") for k in card if isinstance(card[k], str)}
     dump = Dump(family, fields.pop("UID", b""), blocks, atqa=fields.pop("ATQA", b""))
@@ -165,18 +193,24 @@ def _finish(dump: Dump, name: str) -> Dump:
         raise DumpError(f"{name}: {n} blocks: a Classic card has 20, 64, 128 or 256")
     if not 1 <= n <= 256:
         raise DumpError(f"{name}: {n} blocks: a card has 1 to 256")
-    first = dump.blocks[0]
-    if dump.family == "classic" and not dump.uid and first is not None:
-        four = reduce(lambda a, b: a ^ b, first[:4]) == first[4]
-        dump.uid, dump.sak, dump.atqa = (first[:4], first[5], first[6:8]) if four else (first[:7], first[7], first[8:10])
-    if dump.family == "ultralight" and not dump.uid and n > 1 and first is not None and dump.blocks[1] is not None:
-        dump.uid = first[:3] + dump.blocks[1]
+    b = dump.blocks
+    if dump.family == "classic" and not dump.uid and b[0] is not None and _xor(b[0][:4]) == b[0][4]:
+        dump.uid = b[0][:4]  # a 7-byte UID has no check byte to tell it by
+    if dump.family == "ultralight" and not dump.uid and n >= 3 and None not in b[:3] \
+            and _xor(b"\x88" + b[0][:3]) == b[0][3] and _xor(b[1]) == b[2][0]:
+        dump.uid = b[0][:3] + b[1]
     return dump
 
 
-def _block(text: str, size: int, place: str) -> Optional[bytes]:
+def _xor(data: bytes) -> int:
+    return reduce(lambda a, c: a ^ c, data, 0)
+
+
+def _block(text: object, size: int, place: str) -> Optional[bytes]:
+    if not isinstance(text, str):
+        raise DumpError(f"{place}: a block is hex text")
     text = text.replace(" ", "")
-    if len(text) != 2 * size:
+    if not size or len(text) != 2 * size:
         raise DumpError(f"{place}: {len(text) // 2} bytes, a block holds {size}")
     if "-" in text:
         return None  # not read, wholly or in part: never passed off as data
