@@ -37,8 +37,8 @@ def c_round(program: str, open_text: str, count: int) -> float:
 def main() -> None:
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--count", type=int, default=5000, help="reads per round")
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--count", type=int, default=2000, help="reads per round")
+    parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--c", default=os.path.join(here, "..", "..", "build", "bench", "read_block_c"))
     args = parser.parse_args()
     with Simulator({"cards": [{"kind": "classic1k", "uid": "11223344"}]}) as sim:
