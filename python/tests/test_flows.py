@@ -43,6 +43,9 @@ def test_reader_and_field(reader, varrok_sim):
         found["ClassicCard"].select()
     varrok_sim.put(1)
     found["ClassicCard"].select()
+    assert [card.on_reader for card in varrok_sim.only(2)] == [False, True, False, False]
+    assert [type(card) for card in reader.scan()] == [varrok.UltralightCard]
+    assert all(card.on_reader for card in varrok_sim.all())
 
 
 def test_classic(reader, tmp_path):

@@ -12,7 +12,7 @@ import os
 from ctypes import POINTER, c_char_p, c_int, c_uint, c_ushort, c_ubyte
 from pathlib import Path
 
-from .errors import NoReaderError
+from .errors import VarrokError
 
 _NAME = "libVarrok.so"
 _U8P = POINTER(c_ubyte)
@@ -83,7 +83,7 @@ def _load() -> ctypes.CDLL:
         except OSError as error:
             tried.append(f"  {place}: {error}")
     else:
-        raise NoReaderError(
+        raise VarrokError(
             -1,
             "libVarrok not found; set VARROK_LIBRARY to the library or its folder. Looked in:\n"
             + "\n".join(tried),

@@ -77,6 +77,10 @@ class Reader:
                 _lib.lib().rf_ClosePortVer5(self._icdev)
                 self._icdev = None
 
+    def turn(self) -> "threading.RLock":
+        """Hold it (`with reader.turn():`) around a card conversation when threads share the reader."""
+        return self._lock
+
     def call(self, function: str, *args: object) -> None:
         """Calls a library function with this reader's device address; raises on failure."""
         with self._lock:
