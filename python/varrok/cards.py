@@ -6,7 +6,7 @@ from typing import Iterable, Optional, Union
 
 from . import _lib
 from .dumpfile import Dump, classic_layout, save
-from .errors import LinkError, NoCardError, RefusedError, VarrokError
+from .errors import LinkError, NoCardError, RefusedError
 from .reader import MAX_CARDS, Card, Reader, transceive
 
 TRANSPORT_KEY = b"\xff" * 6
@@ -89,15 +89,16 @@ class ClassicCard(TypeACard):
             self.reader.call("rf_M1_PurseTransfer", _block(target))
 
     def _open_sector(self, first: int, keys: Iterable[bytes]) -> Optional[tuple[str, bytes]]:
+        """The key type and key that open the sector, or None. A card that left the
+        field or a failing link raises: only a refused key moves on to the next."""
         for key in keys:
             for key_type in ("A", "B"):
                 try:
-                    self.select()
+                    self.select()  # a refused key halts the card
                     self.authenticate(first, key, key_type)
                     return key_type, bytes(key)
-                except VarrokError as error:
-                    if error.code < 0 or error.code in (9, 252):
-                        raise  # the link failed: no key would help
+                except RefusedError:
+                    continue
         return None
 
     def dump(self, path: Optional[str] = None, keys: Iterable[bytes] = (TRANSPORT_KEY,), format: Optional[str] = None) -> Dump:
@@ -112,7 +113,12 @@ class ClassicCard(TypeACard):
             if opened is None:
                 continue
             for n in range(first, first + count):
-                blocks[n] = self.read_block(n)
+                try:
+                    blocks[n] = self.read_block(n)
+                except RefusedError:  # the access conditions keep this block from this key
+                    self._open_sector(first, [opened[1]])
+            if blocks[first + count - 1] is None:
+                continue
             trailer = bytearray(blocks[first + count - 1])
             if opened[0] == "A":
                 trailer[0:6] = opened[1]

@@ -22,7 +22,7 @@ import subprocess
 import tempfile
 import threading
 from pathlib import Path
-from typing import Any, Iterator, NamedTuple, Optional, Union
+from typing import Iterator, NamedTuple, Optional, Union
 
 _LISTING = re.compile(r"(\d+)  (on reader|on desk) +(.*)")
 _START_TIMEOUT = 10.0
@@ -227,4 +227,4 @@ if pytest is not None:
             yield simulator
 
 
-__all__: list[Any] = ["Simulator", "SimulatedCard", "find_simulator"]
+__all__ = ["Simulator", "SimulatedCard", "find_simulator"]
