@@ -94,7 +94,7 @@ def test_ultralight(reader):
 
 
 def test_smart_card_and_sam(reader):
-    card = reader.find(varrok.TypeBCard)
+    card = reader.find(varrok.SmartCard)
     assert card.apdu(bytes.fromhex("00A4040005A000000001"))[-2:] == b"\x90\x00"
     assert card.apdu(bytes.fromhex("00B0000002")) == bytes.fromhex("CAFE9000")
     assert card.apdu(bytes.fromhex("00A4040002FFFF")) == b"\x6a\x82"

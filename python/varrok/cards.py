@@ -327,6 +327,10 @@ def search_vicinity(reader: Reader) -> list[Card]:
     return [VicinityCard(reader, data.raw[1:9], data.raw[0])]
 
 
+# Each family's search, by the card class it finds.
+SEARCHES = {TypeACard: search_type_a, TypeBCard: search_type_b, VicinityCard: search_vicinity}
+
+
 def _block(n: int) -> int:
     if not 0 <= n <= 255:
         raise ValueError("block and page numbers are 0 to 255")

@@ -116,15 +116,20 @@ class Reader:
         """Every card in the field, of every family, none left selected.
 
         Call select() on a card before working with it, or use find()."""
-        from .cards import search_type_a, search_type_b, search_vicinity
+        from .cards import SEARCHES
 
         with self._lock:
-            return search_type_a(self) + search_type_b(self) + search_vicinity(self)
+            return [card for search in SEARCHES.values() for card in search(self)]
 
     def find(self, kind: "Optional[type[Card]]" = None) -> "Card":
         """The first card (of this class, when given), selected and ready; raises NoCardError."""
+        from .cards import SEARCHES
+
+        # Only the family a card class belongs to; every family for a class across them (SmartCard).
+        searches = [search for family, search in SEARCHES.items()
+                    if kind is None or not any(issubclass(kind, other) for other in SEARCHES if other is not family)]
         with self._lock:
-            for card in self.scan():
+            for card in (card for search in searches for card in search(self)):
                 if kind is None or isinstance(card, kind):
                     card.select()
                     return card
