@@ -2,7 +2,7 @@
 
 from __future__ import annotations
 
-from typing import Iterable, Optional, Union
+from typing import Callable, Iterable, Optional, Union
 
 from . import _lib
 from .dumpfile import Dump, classic_layout, save
@@ -211,6 +211,7 @@ class TypeBCard(SmartCard):
 
     @property
     def pupi(self) -> bytes:
+        """The card's 4-byte PUPI (the same as uid)."""
         return self.uid
 
     def select(self) -> None:
@@ -287,7 +288,7 @@ def _request_b(reader: Reader) -> bytes:
     return atqb.raw
 
 
-def _until_no_card(step) -> list:
+def _until_no_card(step: "Callable[[], Card]") -> "list[Card]":
     found = []
     try:
         for _ in range(MAX_CARDS):
@@ -310,6 +311,7 @@ def search_type_a(reader: Reader) -> list[Card]:
 
 
 def search_type_b(reader: Reader) -> list[Card]:
+    """The Type B card in the field, if any."""
     reader.field("B")
     try:
         return [TypeBCard(reader, _request_b(reader))]
@@ -318,6 +320,7 @@ def search_type_b(reader: Reader) -> list[Card]:
 
 
 def search_vicinity(reader: Reader) -> list[Card]:
+    """The ISO 15693 tag that answers the inventory, if any."""
     reader.field("1")
     data, n = _lib.buffer(256), _lib.length()
     try:

@@ -38,6 +38,7 @@ class Dump:
 
     @property
     def partial(self) -> bool:
+        """True when some block was not read."""
         return any(b is None for b in self.blocks)
 
 

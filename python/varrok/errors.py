@@ -58,6 +58,7 @@ class RefusedError(VarrokError):
 
     @property
     def status(self) -> int:
+        """The reader's status byte (1-255)."""
         return self.code
 
 
