@@ -64,6 +64,14 @@ def test_closed_reader_raises_and_never_reaches_another():
         again.close()
 
 
+def test_a_bad_scenario_stops_the_start_with_the_simulators_reason(tmp_path):
+    with pytest.raises(RuntimeError, match="unknown card kind"):
+        Simulator({"cards": [{"kind": "classic2k", "uid": "11223344"}]}).start()
+    (tmp_path / "field.json").write_text('{"cards": [{"kind": "ultralight", "uid": "04112233445566"}]}')
+    with Simulator(tmp_path / "field.json") as sim:
+        assert [card.description for card in sim.cards()] == ["Ultralight 04 11 22 33 44 55 66"]
+
+
 def test_no_reader():
     with Simulator() as sim:
         port = sim.port

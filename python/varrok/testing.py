@@ -109,7 +109,8 @@ class Simulator:
                                          stderr=subprocess.PIPE, text=True)
         first = queue.Queue()
         threading.Thread(target=lambda: first.put(self._process.stdout.readline()), daemon=True).start()
-        threading.Thread(target=self._drain, args=(self._process.stderr,), daemon=True).start()
+        drain = threading.Thread(target=self._drain, args=(self._process.stderr,), daemon=True)
+        drain.start()
         try:
             line = first.get(timeout=_START_TIMEOUT)
         except queue.Empty:
@@ -117,7 +118,8 @@ class Simulator:
         match = re.fullmatch(r"tcp 127\.0\.0\.1:(\d+)\s*", line)
         if not match:
             self.stop()
-            raise RuntimeError(f"varrok-sim did not start: {line!r} {' '.join(self.log)}")
+            drain.join(2)  # for the simulator's last words
+            raise RuntimeError(f"varrok-sim did not start: {line.strip()} {' '.join(self.log)}")
         self.port = int(match[1])
         self._cards = self._listing()
         return self
