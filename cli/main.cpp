@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     CLI::App app{"varrok: drive a Varrok card reader from a terminal or a script", "varrok"};
     app.footer(kExitCodes);
     app.require_subcommand(1);
+    app.fallthrough(); // global options may also follow the subcommand: varrok scan --json
     app.set_version_flag("--version", std::string("varrok ") + VARROK_VERSION);
     cli::Options options;
     if (const char* reader = std::getenv("VARROK_READER")) options.reader = reader;
@@ -72,7 +73,8 @@ int main(int argc, char** argv) {
         ->envname("VARROK_READER");
     app.add_flag("--json", options.json, "print one JSON document");
     app.add_option("--trace", options.trace,
-                   "trace every frame to FILE (- for standard error; a .pcap name writes pcap)");
+                   "trace every frame to FILE (- for standard error; a .pcap name writes pcap)")
+        ->option_text("FILE");
 
     cli::Runner chosen;
     cli::Registry registry{app, options, &chosen};
@@ -86,8 +88,16 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int rc = app.exit(e);
-        return rc == 0 ? cli::kOk : cli::kUsage;
+        // --help and --version end here too, with success.
+        if (e.get_exit_code() == 0) return app.exit(e);
+        // A script that asked for JSON gets its error as JSON, whatever went wrong.
+        for (int i = 1; i < argc; ++i)
+            if (std::string_view(argv[i]) == "--json") {
+                options.json = true;
+                return report(options, cli::Failure(cli::kUsage, e.what()));
+            }
+        app.exit(e);
+        return cli::kUsage;
     }
 
     // The library reads these at its first exchange.

@@ -25,7 +25,7 @@ const std::string kHere = VARROK_CLI_TESTS;
 // A simulator process serving one scenario; counts the requests it answers.
 class Simulator {
   public:
-    explicit Simulator(const std::string& scenario) {
+    explicit Simulator(const std::string& scenario, const char* fault = nullptr) {
         int out[2], err[2];
         EXPECT_EQ(pipe(out), 0);
         EXPECT_EQ(pipe(err), 0);
@@ -34,7 +34,9 @@ class Simulator {
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         const std::string path = kHere + "/" + scenario;
-        const char* argv[] = {VARROK_SIM, "--tcp", "0", "--verbose", "--scenario", path.c_str(), nullptr};
+        const char* argv[] = {
+            VARROK_SIM, "--tcp", "0", "--verbose", "--scenario", path.c_str(), fault ? "--fault" : nullptr,
+            fault,      nullptr};
         EXPECT_EQ(posix_spawn(&pid_, VARROK_SIM, &actions, nullptr, const_cast<char**>(argv), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -126,6 +128,7 @@ TEST_F(Tool, CommandLinesGiveTheirJsonAndExitCode) {
         {"des --key 0123456789ABCDEF 4E6F772069732074", 0, "/cipher", "3FA40E8A984D4815"},
         {"des --key 0123 4E6F772069732074", 2, "/code", 0},
         {"mfc read 300", 2, "/code", 0},
+        {"mfc read", 2, "/code", 0}, // a usage error is JSON too
         {"ul write 1 00000000", 2, "/code", 0},
         {"mfc value dec 4 1 --keys /nonexistent.dic", 1, "/code", 0},
     };
@@ -216,6 +219,31 @@ TEST(ToolDumps, RoundTripThroughEveryFormat) {
             EXPECT_EQ(x.substr(block * 16, 16), y.substr(block * 16, 16)) << "block " << block;
         }
     fs::remove_all(dir);
+}
+
+// Ctrl-C in the middle of a dump stops it at the next exchange, closes the
+// reader and keeps what was read, marked as not read where it was not.
+TEST(ToolDumps, InterruptedDumpIsKeptAsPartial) {
+    Simulator slow("field.json", "late=20");
+    const std::string file =
+        (fs::temp_directory_path() / ("partial-" + std::to_string(getpid()) + ".json")).string();
+    const std::string cli = VARROK_CLI;
+    const std::string reader = "--reader=" + slow.text();
+    const char* argv[] = {cli.c_str(), reader.c_str(), "mfc", "dump", file.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, VARROK_CLI, nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // a few sectors in, far from the end
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    std::ifstream in(file);
+    const Json dump = Json::parse(in, nullptr, false);
+    ASSERT_TRUE(dump.contains("blocks")) << file;
+    EXPECT_EQ(dump["blocks"]["1"], "00000000000000000000000000000000") << "sector 0 was read";
+    EXPECT_NE(dump["blocks"]["63"].get<std::string>().find('-'), std::string::npos) << "sector 15 was not";
+    fs::remove(file);
 }
 
 } // namespace
