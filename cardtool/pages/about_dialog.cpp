@@ -19,10 +19,10 @@ CAboutDlg::CAboutDlg(CTavistoApp& app, QWidget* parent) : QDialog(parent) {
     lines->addWidget(version);
     // The lines about the makers: description, company, web address, copyright.
     for (int index : {4, 5})
-        lines->addWidget(new QLabel(app.GetAppInfo(index), this));
+        lines->addWidget(new QLabel(app.AboutLine(index), this));
     auto* web = new QLabel(this);
     lines->addWidget(web);
-    lines->addWidget(new QLabel(app.GetAppInfo(7), this));
+    lines->addWidget(new QLabel(app.AboutLine(7), this));
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("ok");
     ok->setDefault(true);
@@ -35,5 +35,5 @@ CAboutDlg::CAboutDlg(CTavistoApp& app, QWidget* parent) : QDialog(parent) {
     nameControls(this);
     // A version and a web address read the same in every language.
     version->setText("Oskelle V1.31");
-    web->setText(app.GetAppInfo(6));
+    web->setText(app.AboutLine(6));
 }

@@ -31,7 +31,11 @@ bool CardPage::requireConnection(const QString& notConnected) {
     return false;
 }
 
-ResultSink& CardPage::result() const { return *app_.mainFrame(); }
+ResultSink& CardPage::result() const { return app_.results(); }
+bool CardPage::report(int code, const QString& failName, const QString& successText, bool shortAnswer) {
+    return ReportCall(result(), code, failName, successText, shortAnswer);
+}
+
 MessageBoxes& CardPage::boxes() const { return app_.boxes(); }
 QString CardPage::languageId() const { return app_.LanguageId(); }
 

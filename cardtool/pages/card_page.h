@@ -38,6 +38,10 @@ class CardPage : public QWidget {
     // False, after reporting text as the error, when no reader is connected.
     bool requireConnection(const QString& notConnected = QStringLiteral("Cannot connect to device"));
     ResultSink& result() const;
+    // One library call's outcome on the result line; true when it succeeded
+    // with the whole answer (see ReportCall).
+    bool report(int code, const QString& failName, const QString& successText = QString(),
+                bool shortAnswer = false);
     MessageBoxes& boxes() const;
     QString languageId() const;
     // The pauses the reader needs between field changes.

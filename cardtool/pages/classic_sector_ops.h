@@ -21,6 +21,8 @@ struct ClassicMessages {
     QString emptyAmount;  // Increase or Decrease without a value
     QString initialized, increased, decreased, balanceRead, sectorRead, blockWritten;
     QString confirmTrailer; // asked before block 3 is written
+    QString badAccessBits = QStringLiteral("The access bits must be three bytes, each condition matching its "
+                                           "inverted copy. Nothing was written.");
 };
 
 class ClassicSectorOps {
@@ -42,8 +44,9 @@ class ClassicSectorOps {
   private:
     bool ready(const HexEdit& key, const std::function<bool()>& confirm);
     bool authenticate(bool keyA, int sector, const HexEdit& key);
-    // False, after reporting the failure and forgetting the card, unless code is 0.
-    bool succeeded(int code, const char* function);
+    // False, after reporting the failure and forgetting the card, unless code
+    // is 0 with the whole answer.
+    bool succeeded(int code, const char* function, bool shortAnswer = false);
 
     CTavistoApp& app_;
     QWidget* owner_;

@@ -1,10 +1,12 @@
 // The two input fields every page is built from.
 //
 // HexEdit holds binary data typed as hexadecimal text, two digits a byte.
-// Typing lets through hex digits, backspace and "%", "'" and "."; with Ctrl
-// held everything passes, so clipboard shortcuts work. Reading takes two
-// digits a byte, an odd last digit becoming a byte of its own; a character
-// that is not a hex digit (only pasting can bring one in) counts as 0.
+// Whatever reaches its text (typed, pasted, dropped) keeps only hex digits:
+// spaces and the usual separators (":", "-", ",") are dropped, and any other
+// character is refused with a beep, so what the field shows is what is sent.
+// Keys that type no printable character (Return, Escape, Delete, arrows)
+// work as in any line edit and reach the dialog. Reading takes two digits a
+// byte, an odd last digit becoming a byte of its own.
 //
 // DigitEdit holds a decimal number: letters are dropped, the rest (a minus
 // sign, say) passes; empty reads as -1, "no input".
@@ -12,6 +14,7 @@
 
 #include <QByteArray>
 #include <QLineEdit>
+#include <optional>
 
 class HexEdit : public QLineEdit {
     Q_OBJECT
@@ -34,9 +37,21 @@ class HexEdit : public QLineEdit {
 
     static QByteArray parse(const QString& text);
     static QString format(const QByteArray& bytes);
+    // Text as the field keeps it: separators dropped; nothing when another
+    // character that is not a hex digit is in it.
+    static std::optional<QString> clean(const QString& text);
+    // Text from elsewhere (a command book) taken as a paste would be; false,
+    // with a beep and the field as it was, when it is not hex.
+    bool setHexText(const QString& text);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    // Pastes the clipboard's text cleaned first, so separators do not count
+    // against the field's length.
+    void pasteHex();
 };
 
 class DigitEdit : public QLineEdit {

@@ -17,9 +17,6 @@
 
 namespace {
 
-// The library's own code for an answer of the wrong length. A call that
-// returns 0 with too few bytes is a failure and must not read as success.
-constexpr int kWrongLength = -5;
 constexpr unsigned kMaxTimeoutMs = 100000;
 constexpr int kResetAttempts = 3;
 
@@ -106,7 +103,7 @@ void CosCommandPage::clearAnswers() {
 
 void CosCommandPage::openBook() {
     CommandBookDialog dialog(book_, app_.catalog, this);
-    connect(&dialog, &CommandBookDialog::entryChosen, command_, &QLineEdit::setText);
+    connect(&dialog, &CommandBookDialog::entryChosen, command_, &HexEdit::setHexText);
     dialog.exec();
 }
 
@@ -241,10 +238,7 @@ bool CIso14443_4Dlg::resetTypeB() {
     unsigned char atqb[256] = {};
     unsigned char length = 0;
     const int code = api().rf_atqb(icdev(), 1, atqb, &length);
-    if (code != 0 || length != 12) {
-        result().ShowResult(code != 0 ? code : kWrongLength, "rf_atqb");
-        return false;
-    }
+    if (!report(code, "rf_atqb", QString(), length != 12)) return false;
     std::memcpy(&pupiValue_, atqb + 1, 4);
     pupi_->showBytes(atqb + 1, 4);
     resetInfo_->showBytes(atqb, 12);

@@ -125,10 +125,8 @@ void CUltraLightDlg::read() {
         unsigned char data[16] = {};
         unsigned char length = 0;
         const int code = api().rf_M1_read(icdev(), static_cast<unsigned char>(4 * group), data, &length);
-        if (code != 0 || length != 16) {
-            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(group));
+        if (!report(code, QStringLiteral("Read page: %1 failed!").arg(group), QString(), length != 16))
             return;
-        }
         for (int i = 0; i < 4; ++i)
             showPage(4 * group + i, data + kPageSize * i);
     }
@@ -140,11 +138,8 @@ void CUltraLightDlg::write() {
     const int page = chosenPage();
     unsigned char data[kPageSize] = {};
     pageData(page, data);
-    const int code = api().rf_ul_write(icdev(), static_cast<unsigned char>(page), data);
-    if (code != 0)
-        result().ShowResult(code, "rf_ul_write");
-    else
-        result().ShowSuccess("Write card successfully");
+    report(api().rf_ul_write(icdev(), static_cast<unsigned char>(page), data), "rf_ul_write",
+           "Write card successfully");
 }
 
 // ---- ICODE1 -----------------------------------------------------------------
@@ -182,10 +177,7 @@ void CIcode1Dlg::read() {
     for (int page = 0; page < pageFields_.size(); ++page) {
         unsigned char data[kPageSize] = {};
         const int code = api().rf_ICODE1_Read(icdev(), static_cast<unsigned char>(page), data);
-        if (code != 0) {
-            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(page));
-            return;
-        }
+        if (!report(code, QStringLiteral("Read page: %1 failed!").arg(page))) return;
         showPage(page, data);
     }
     result().ShowSuccess("Read card successfully");
@@ -196,9 +188,6 @@ void CIcode1Dlg::write() {
     const int page = chosenPage();
     unsigned char data[kPageSize] = {};
     pageData(page, data);
-    const int code = api().rf_ICODE1_Write(icdev(), static_cast<unsigned char>(page), data);
-    if (code != 0)
-        result().ShowResult(code, "rf_ICODE1_Write");
-    else
-        result().ShowSuccess("Write card successfully");
+    report(api().rf_ICODE1_Write(icdev(), static_cast<unsigned char>(page), data), "rf_ICODE1_Write",
+           "Write card successfully");
 }

@@ -35,6 +35,8 @@ class OperationWindow : public QGroupBox {
     int writeBlock() const;
     bool keyA() const;
     HexEdit& key() const { return *key_; }
+    // The trailer's middle field: access bytes and the user byte.
+    const HexEdit& accessBits() const { return *trailer_[1]; }
     QPushButton& writeButton() const { return *write_; }
 
     void clearData();

@@ -30,6 +30,7 @@ PurseGroup::PurseGroup(const PurseLayout& layout, std::function<void(PurseOp)> o
     keyA_->setChecked(true);
     key_->setText(QString(2 * layout.keyBytes, u'F'));
     decimal_->setMaxLength(layout.decimalLength);
+    typedLength_ = layout.decimalLength;
 
     for (int sector = 0; sector < layout.sectors; ++sector)
         sectors_->addItem(FormatNumber(layout.sectorFormat, sector), sector);
@@ -90,13 +91,15 @@ void PurseGroup::showValue(qint32 value) {
 
 void PurseGroup::showDecimal(qint32 value) {
     const QString text = QString::number(value);
-    // The length limit is for typing: a value of four bytes is shown whole.
-    if (text.size() > decimal_->maxLength()) decimal_->setMaxLength(static_cast<int>(text.size()));
+    // The length limit is for typing: a value of four bytes is shown whole,
+    // and the limit comes back with the next shorter value or a clear.
+    decimal_->setMaxLength(std::max(typedLength_, static_cast<int>(text.size())));
     decimal_->setText(text);
 }
 
 void PurseGroup::clearValue() {
     decimal_->clear();
+    decimal_->setMaxLength(typedLength_);
     bytes_->clear();
 }
 

@@ -65,6 +65,7 @@ class PurseGroup : public QGroupBox {
     QRadioButton* keyA_;
     HexEdit* key_;
     DigitEdit* decimal_;
+    int typedLength_ = 0; // the decimal field's limit for typing
     HexEdit* bytes_;
     bool linking_ = false; // one field is writing the other
 };

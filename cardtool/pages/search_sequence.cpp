@@ -27,7 +27,7 @@ bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& 
 }
 
 bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& cardFound) {
-    ResultSink& result = *app.mainFrame();
+    ResultSink& result = app.results();
     if (!app.CurrentConnection.IsConnected()) {
         result.ShowError("Reader isn't connected!");
         return false;

@@ -87,8 +87,8 @@ void StTagPage::readCard() {
     for (int block = 0; block < blocks_.size(); ++block) {
         unsigned char length = 0;
         const int code = readBlock(static_cast<unsigned char>(block), data, &length);
-        if (code != 0 || length != blockSize_) {
-            result().ShowResult(code, QStringLiteral("Read Block: %1 failed!").arg(block));
+        if (!report(code, QStringLiteral("Read Block: %1 failed!").arg(block), QString(),
+                    length != blockSize_)) {
             return;
         }
         blocks_[block]->showBytes(data, blockSize_);

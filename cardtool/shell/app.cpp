@@ -130,6 +130,25 @@ QString CTavistoApp::GetAppInfo(int index) const {
     return IniFile(path).readString("AppInfo", kAppInfoKeys[index], QString(), 260);
 }
 
+QString CTavistoApp::AboutLine(int index) const {
+    const QString line = GetAppInfo(index);
+    if (!line.isEmpty() || index < 0 || index >= static_cast<int>(kAppInfoDefaults.size())) return line;
+    return QString::fromUtf8(kAppInfoDefaults[index]);
+}
+
 QString CTavistoApp::CardTypeName(int cardType) {
     return cardType >= 0 && cardType < kCardTypes ? QString::fromLatin1(kCardTypeNames[cardType]) : QString();
+}
+
+ResultSink& CTavistoApp::results() const {
+    // Pages made while the window is built, or still there as it goes, have
+    // nowhere to show a result: it is dropped.
+    class Nowhere : public ResultSink {
+        void ShowResult(int, const QString&) override {}
+        void ShowError(const QString&) override {}
+        void ShowSuccess(const QString&) override {}
+    };
+    static Nowhere nowhere;
+    if (CMainFrame* frame = mainFrame()) return *frame;
+    return nowhere;
 }

@@ -10,6 +10,7 @@
 #include "connection/connection_info.h"
 #include "shell/catalog.h"
 #include "shell/reader_api.h"
+#include "shell/result_line.h"
 
 class CMainFrame;
 class MessageBoxes;
@@ -40,6 +41,8 @@ class CTavistoApp {
     void SetLanguage(const QString& languageName);
     QString LanguageId() const { return LangID; }
     QString GetAppInfo(int index) const;
+    // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
+    QString AboutLine(int index) const;
     QString Translate(const QString& text) const { return catalog.translate(text); }
 
     static QString CardTypeName(int cardType);
@@ -47,6 +50,9 @@ class CTavistoApp {
     const ReaderApi& api() const { return library.api(); }
     MessageBoxes& boxes() { return boxes_; }
     CMainFrame* mainFrame() const { return frame_.get(); }
+    // Where results go: the main window's result line, or nowhere while the
+    // window is being built or torn down.
+    ResultSink& results() const;
 
     QString AppDir;
     QString LangID = QStringLiteral("en_US");

@@ -22,14 +22,22 @@ constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 constexpr int kMaxContinuationLines = 1025;
 
 // Catalogs are UTF-8 now, but the older Chinese ones were saved in the Windows Chinese code page, of which
-// GB18030 is a superset. Should this Qt lack that codec, Latin-1 still reads any byte.
+// GB18030 is a superset. A UTF-8 file with a few stray bytes stays UTF-8 (those bytes replaced): GB18030 is
+// taken only for a file it reads whole that reads as UTF-8 mostly in errors. Should this Qt lack that codec,
+// Latin-1 still reads any byte.
 QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
     if (!utf8.hasError()) return text;
+    const auto count = [](const QString& s, auto keep) { return std::count_if(s.begin(), s.end(), keep); };
+    const auto replaced = [](QChar c) { return c == QChar::ReplacementCharacter; };
+    const auto wide = [](QChar c) { return c.unicode() >= 0x80 && c != QChar::ReplacementCharacter; };
+    if (count(text, wide) > count(text, replaced)) return text;
     QStringDecoder chinese("GB18030");
-    if (chinese.isValid()) return chinese(bytes);
-    return QString::fromLatin1(bytes);
+    if (!chinese.isValid()) return QString::fromLatin1(bytes);
+    const QString gb = chinese(bytes);
+    if (chinese.hasError() || count(gb, replaced) > 0) return text;
+    return gb;
 }
 
 // The line without its first `skip` characters and its last one: the text between the quotes of

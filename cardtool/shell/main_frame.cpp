@@ -6,6 +6,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
+#include <QWindow>
+#include <algorithm>
 
 #include "chrome/icons.h"
 #include "pages/about_dialog.h"
@@ -25,9 +27,15 @@ constexpr std::array<const char*, 10> kMenuTexts{"Ultra Light", "Mifare One", "A
 
 } // namespace
 
-int MainWindowHeight(int screenHeight, int fullScreenClientHeight) {
-    if (screenHeight > kHeight) return kHeight;
-    return kHeight - (screenHeight - fullScreenClientHeight) / 2;
+QRect MainWindowGeometry(const QRect& available, const QMargins& frame) {
+    constexpr int kOffset = 10;
+    const auto fit = [](int start, int room, int wanted) {
+        const int size = std::clamp(wanted, 0, std::max(room, 0));
+        return std::pair{start + std::min(kOffset, room - size), size};
+    };
+    const auto [left, width] = fit(available.left(), available.width(), kWidth);
+    const auto [top, height] = fit(available.top(), available.height(), kHeight);
+    return QRect(left, top, width, height).marginsRemoved(frame);
 }
 
 CMainFrame::CMainFrame(CTavistoApp& app) : app_(app), view_(nullptr), result_(nullptr) {
@@ -37,18 +45,16 @@ CMainFrame::CMainFrame(CTavistoApp& app) : app_(app), view_(nullptr), result_(nu
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const int height =
-        screen ? MainWindowHeight(screen->geometry().height(), screen->availableGeometry().height())
-               : kHeight;
-    move(10, 10);
-    setFixedSize(kWidth, height);
+    fitToScreen();
 
     view_ = new CTavistoView(app_, this);
     setCentralWidget(view_);
     view_->ShowPage(app_.CurCard);
     buildToolBar();
     buildMenu();
+    // In the window, never in a desktop's global menu bar: the result line
+    // sits on it, and a bar taken out of the window would hide every result.
+    menuBar()->setNativeMenuBar(false);
     result_ = new ResultLine(this);
     result_->raise();
     placeResultLine();
@@ -238,9 +244,26 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     placeResultLine();
 }
 
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The frame's size is known once the window is on screen.
+    fitToScreen();
+}
+
+void CMainFrame::fitToScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QRect inside = screen ? MainWindowGeometry(screen->availableGeometry(), frame)
+                                : QRect(10, 10, kWidth, kHeight).marginsRemoved(frame);
+    setFixedSize(inside.size());
+    move(inside.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
 void CMainFrame::placeResultLine() {
     if (result_ == nullptr) return;
+    // The bar's height where it has one; the line's own otherwise.
     const QRect bar = menuBar()->geometry();
+    const int height = bar.height() > 0 ? bar.height() : result_->sizeHint().height();
     const int right = width() - 4;
-    result_->setGeometry(right - ResultLine::kWidth, bar.top(), ResultLine::kWidth, bar.height());
+    result_->setGeometry(right - ResultLine::kWidth, std::max(bar.top(), 0), ResultLine::kWidth, height);
 }

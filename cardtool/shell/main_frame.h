@@ -18,9 +18,10 @@ class QAction;
 class QActionGroup;
 class QToolBar;
 
-// The main window's height for a screen: full height where the screen has
-// room, otherwise shortened by half of what the screen's frame takes away.
-int MainWindowHeight(int screenHeight, int fullScreenClientHeight);
+// Where the main window's inside goes on a screen: the whole window, its
+// frame (margins) included, is 1024 x 768 at (10, 10) of the screen's free
+// area, made smaller and moved up or left where that area is smaller.
+QRect MainWindowGeometry(const QRect& available, const QMargins& frame);
 
 class CMainFrame : public QMainWindow, public ResultSink {
     Q_OBJECT
@@ -56,16 +57,20 @@ class CMainFrame : public QMainWindow, public ResultSink {
     QAction* desAction() const { return des_; }
     QDialog* desCalculator() const { return desCalculator_; }
     QToolBar* cardToolBar() const { return toolBar_; }
+    // No menu of bars to hide: the card-type toolbar is always there.
+    QMenu* createPopupMenu() override { return nullptr; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void buildMenu();
     void buildToolBar();
     void connectAtStart();
     void placeResultLine();
+    void fitToScreen();
     void remember(const ConnectionInfo& connection);
 
     CTavistoApp& app_;
