@@ -1,6 +1,6 @@
 #include "connection/port_scan.h"
 
-#include "shell/ini_file.h"
+#include "services/ini_file.h"
 
 namespace {
 constexpr int kSectionNamesBuffer = 4096;

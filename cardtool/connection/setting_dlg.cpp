@@ -10,12 +10,12 @@
 #include <chrono>
 #include <thread>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "chrome/accessible_names.h"
 #include "connection/serial_ports.h"
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
 
 namespace {
 

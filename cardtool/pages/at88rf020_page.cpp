@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "pages/continuous_toggle.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "services/message_boxes.h"
+#include "widgets/continuous_toggle.h"
 
 namespace {
 constexpr int kPupiBytes = 4;

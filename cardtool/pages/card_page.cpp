@@ -6,9 +6,9 @@
 #include <chrono>
 #include <thread>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "chrome/accessible_names.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 
 CardPage::CardPage(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(app) {
     // Captions and group titles in the tool's blue, on a see-through background.

@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
 
 class CTavistoApp;
 class QComboBox;

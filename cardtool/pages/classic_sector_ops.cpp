@@ -1,10 +1,10 @@
 #include "pages/classic_sector_ops.h"
 
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
-#include "pages/operation_window.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
+#include "widgets/operation_window.h"
 
 namespace {
 constexpr int kKeyBytes = 6;

@@ -8,7 +8,7 @@
 #include <QString>
 #include <functional>
 
-#include "pages/purse_group.h"
+#include "widgets/purse_group.h"
 
 class CTavistoApp;
 class HexEdit;

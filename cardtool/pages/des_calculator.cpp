@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/app.h"
 #include "chrome/accessible_names.h"
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
 
 CDesCalculatorDlg::CDesCalculatorDlg(CTavistoApp& app, QWidget* owner)
     : QDialog(owner), app_(app), key_(new HexEdit(this, 16)), data_(new HexEdit(this, 64)),

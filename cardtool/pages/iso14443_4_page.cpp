@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pages/continuous_toggle.h"
-#include "pages/message_boxes.h"
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/message_boxes.h"
+#include "widgets/continuous_toggle.h"
 
 namespace {
 

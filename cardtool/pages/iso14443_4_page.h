@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "pages/card_page.h"
-#include "pages/command_book.h"
+#include "widgets/command_book.h"
 
 class DigitEdit;
 class QPlainTextEdit;

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "services/message_boxes.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <span>
 
 #include "pages/card_page.h"
-#include "shell/reader_api.h"
+#include "services/reader_api.h"
 
 class QComboBox;
 class QGridLayout;

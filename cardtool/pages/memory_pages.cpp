@@ -5,9 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 
 namespace {
 constexpr int kPageSize = 4;

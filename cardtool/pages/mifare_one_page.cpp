@@ -8,13 +8,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "pages/continuous_toggle.h"
-#include "pages/operation_window.h"
-#include "pages/plain_box.h"
-#include "pages/purse_group.h"
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "widgets/continuous_toggle.h"
+#include "widgets/operation_window.h"
+#include "widgets/plain_box.h"
+#include "widgets/purse_group.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <QVBoxLayout>
 #include <vector>
 
-#include "pages/number_format.h"
-#include "pages/operation_window.h"
-#include "pages/plain_box.h"
-#include "pages/purse_group.h"
-#include "shell/main_frame.h"
+#include "app/main_frame.h"
+#include "widgets/number_format.h"
+#include "widgets/operation_window.h"
+#include "widgets/plain_box.h"
+#include "widgets/purse_group.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 
 CMifarePlusDlg::CMifarePlusDlg(CTavistoApp& app, QWidget* parent)
     : CardPage(app, parent), cardNumber_(makeHex("cardNumber")), resetInfo_(makeHex("resetInfo")),

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/app.h"
 #include "pages/at88rf020_page.h"
 #include "pages/card_page.h"
 #include "pages/iso14443_4_page.h"
@@ -12,7 +13,6 @@
 #include "pages/mifare_plus_page.h"
 #include "pages/sam_page.h"
 #include "pages/st_pages.h"
-#include "shell/app.h"
 
 namespace {
 

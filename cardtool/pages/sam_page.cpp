@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "pages/hex_edit.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "widgets/hex_edit.h"
 
 namespace {
 const QStringList kRates{"9600", "19200", "38400", "55800", "57600", "115200", "230400"};

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
-#include "pages/hex_edit.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "widgets/hex_edit.h"
 
 bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& steps) {
     for (int attempt = 0; attempt < attempts; ++attempt) {

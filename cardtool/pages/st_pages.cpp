@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "chrome/accessible_names.h"
-#include "pages/message_boxes.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/message_boxes.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The catalog reader against shipped and broken catalogs, and the translation of windows and menus.
-#include "shell/catalog.h"
+#include "services/catalog.h"
 #include "tool_fixture.h"
 
 #include <QComboBox>

@@ -5,13 +5,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "pages/continuous_toggle.h"
-#include "pages/hex_edit.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/result_line.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/result_line.h"
 #include "tool_fixture.h"
+#include "widgets/continuous_toggle.h"
+#include "widgets/hex_edit.h"
 
 using namespace tooltest;
 

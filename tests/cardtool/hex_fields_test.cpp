@@ -8,9 +8,9 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/iso14443_4_page.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

@@ -13,13 +13,13 @@
 #include <QTimer>
 #include <QtEndian>
 
-#include "pages/command_book.h"
-#include "pages/continuous_toggle.h"
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/iso14443_4_page.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "table_row.h"
 #include "tool_fixture.h"
+#include "widgets/command_book.h"
+#include "widgets/continuous_toggle.h"
 
 using namespace tooltest;
 

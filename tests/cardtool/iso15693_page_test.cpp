@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
 #include "pages/iso15693_page.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
 #include "simulator/cards/iso15693.h"
 #include "table_row.h"
 #include "tool_fixture.h"

@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/classic_sector_ops.h"
-#include "pages/purse_group.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "tool_fixture.h"
+#include "widgets/purse_group.h"
 
 using namespace tooltest;
 

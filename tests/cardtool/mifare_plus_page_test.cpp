@@ -9,8 +9,8 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "simulator/cards/mifare_plus.h"
 #include "tool_fixture.h"
 

@@ -12,11 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "connection/port_scan.h"
 #include "connection/serial_ports.h"
 #include "connection/setting_dlg.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

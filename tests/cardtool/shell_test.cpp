@@ -11,11 +11,11 @@
 
 #include <QAbstractButton>
 
-#include "pages/about_dialog.h"
+#include "app/about_dialog.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
 #include "pages/page_factory.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

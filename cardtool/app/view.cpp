@@ -1,13 +1,13 @@
-#include "shell/view.h"
+#include "app/view.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
+#include "app/app.h"
 #include "connection/setting_dlg.h"
 #include "pages/card_page.h"
 #include "pages/page_factory.h"
-#include "shell/app.h"
 
 CTavistoView::CTavistoView(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(app) {
     setObjectName("view");

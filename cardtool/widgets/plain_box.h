@@ -3,8 +3,8 @@
 // information icon.
 #pragma once
 
-#include "pages/message_boxes.h"
-#include "shell/app.h"
+#include "app/app.h"
+#include "services/message_boxes.h"
 
 inline MessageBoxes::Answer PlainBox(CTavistoApp& app, QWidget* parent, const QString& text,
                                      MessageBoxes::Icon icon = MessageBoxes::Information,

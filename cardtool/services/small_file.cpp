@@ -1,4 +1,4 @@
-#include "shell/small_file.h"
+#include "services/small_file.h"
 
 #include <QFile>
 

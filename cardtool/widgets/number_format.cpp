@@ -1,4 +1,4 @@
-#include "pages/number_format.h"
+#include "widgets/number_format.h"
 
 #include <QRegularExpression>
 

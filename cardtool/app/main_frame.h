@@ -9,8 +9,8 @@
 #include <QPointer>
 #include <array>
 
-#include "connection/connection_info.h"
-#include "shell/result_line.h"
+#include "app/result_line.h"
+#include "services/connection_info.h"
 
 class CTavistoApp;
 class CTavistoView;

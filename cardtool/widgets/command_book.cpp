@@ -1,4 +1,4 @@
-#include "pages/command_book.h"
+#include "widgets/command_book.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -10,7 +10,7 @@
 
 #include "chrome/accessible_names.h"
 #include "chrome/list_tips.h"
-#include "shell/catalog.h"
+#include "services/catalog.h"
 
 namespace {
 

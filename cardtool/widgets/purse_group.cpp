@@ -1,12 +1,12 @@
-#include "pages/purse_group.h"
+#include "widgets/purse_group.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 
-#include "pages/hex_edit.h"
-#include "pages/number_format.h"
-#include "pages/sector_widgets.h"
+#include "widgets/hex_edit.h"
+#include "widgets/number_format.h"
+#include "widgets/sector_widgets.h"
 
 namespace {
 constexpr int kValueBytes = 4;

@@ -1,13 +1,13 @@
-#include "shell/app.h"
+#include "app/app.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include "shell/ini_file.h"
-#include "shell/main_frame.h"
-#include "shell/settings_store.h"
+#include "app/main_frame.h"
+#include "services/ini_file.h"
+#include "services/settings_store.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "pages/continuous_toggle.h"
+#include "widgets/continuous_toggle.h"
 
 #include <QPushButton>
 #include <QTimerEvent>

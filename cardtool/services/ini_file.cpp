@@ -1,6 +1,6 @@
-#include "shell/ini_file.h"
+#include "services/ini_file.h"
 
-#include "shell/small_file.h"
+#include "services/small_file.h"
 
 #include <QStringDecoder>
 

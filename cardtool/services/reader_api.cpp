@@ -1,8 +1,8 @@
-#include "shell/reader_api.h"
+#include "services/reader_api.h"
 
 #include <dlfcn.h>
 
-#include "pages/message_boxes.h"
+#include "services/message_boxes.h"
 
 QString LibraryBinding::fileName() { return QStringLiteral("libVarrok.so"); }
 

@@ -1,4 +1,4 @@
-#include "connection/connection_info.h"
+#include "services/connection_info.h"
 
 ConnectionInfo::ConnectionInfo(int portNumber, int index, const QString& name)
     : port(portNumber), friendlyName(name), baudIndex(index) {

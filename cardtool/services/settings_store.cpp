@@ -1,4 +1,4 @@
-#include "shell/settings_store.h"
+#include "services/settings_store.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "pages/message_boxes.h"
+#include "services/message_boxes.h"
 
 #include <QMessageBox>
 

@@ -1,13 +1,13 @@
-#include "pages/operation_window.h"
+#include "widgets/operation_window.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <algorithm>
 
-#include "pages/hex_edit.h"
-#include "pages/number_format.h"
-#include "pages/sector_widgets.h"
+#include "widgets/hex_edit.h"
+#include "widgets/number_format.h"
+#include "widgets/sector_widgets.h"
 
 using sectorui::caption;
 using sectorui::partName;

@@ -1,6 +1,6 @@
-#include "shell/catalog.h"
+#include "services/catalog.h"
 
-#include "shell/small_file.h"
+#include "services/small_file.h"
 
 #include <QAbstractButton>
 #include <QAction>

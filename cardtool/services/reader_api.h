@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "shell/reader_entries.h"
+#include "services/reader_entries.h"
 #include "varrok.h"
 
 class MessageBoxes;

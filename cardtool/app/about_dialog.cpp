@@ -1,13 +1,13 @@
-#include "pages/about_dialog.h"
+#include "app/about_dialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/app.h"
 #include "chrome/accessible_names.h"
 #include "chrome/icons.h"
-#include "shell/app.h"
 
 CAboutDlg::CAboutDlg(CTavistoApp& app, QWidget* parent) : QDialog(parent) {
     setObjectName("about");

@@ -1,4 +1,4 @@
-#include "pages/hex_edit.h"
+#include "widgets/hex_edit.h"
 
 #include <QAction>
 #include <QApplication>

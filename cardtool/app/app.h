@@ -7,10 +7,10 @@
 #include <array>
 #include <memory>
 
-#include "connection/connection_info.h"
-#include "shell/catalog.h"
-#include "shell/reader_api.h"
-#include "shell/result_line.h"
+#include "app/result_line.h"
+#include "services/catalog.h"
+#include "services/connection_info.h"
+#include "services/reader_api.h"
 
 class CMainFrame;
 class MessageBoxes;

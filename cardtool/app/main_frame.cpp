@@ -1,4 +1,4 @@
-#include "shell/main_frame.h"
+#include "app/main_frame.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -9,12 +9,12 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "app/about_dialog.h"
+#include "app/app.h"
+#include "app/view.h"
 #include "chrome/icons.h"
-#include "pages/about_dialog.h"
 #include "pages/des_calculator.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/view.h"
+#include "services/message_boxes.h"
 
 namespace {
 

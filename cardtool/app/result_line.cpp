@@ -1,4 +1,4 @@
-#include "shell/result_line.h"
+#include "app/result_line.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
