@@ -33,7 +33,7 @@ const char* const kChineseName = "\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x
 
 } // namespace
 
-CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppDir(appDir), boxes_(boxes) {
+CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppContext(appDir, boxes) {
     theApp = this;
 }
 
@@ -151,4 +151,10 @@ ResultSink& CTavistoApp::results() const {
     static Nowhere nowhere;
     if (CMainFrame* frame = mainFrame()) return *frame;
     return nowhere;
+}
+
+void CTavistoApp::ConnectionChanged() {
+    if (!frame_) return;
+    frame_->UpdateTitle();
+    frame_->UpdateCommands();
 }

@@ -23,17 +23,6 @@ ResultLine::ResultLine(QWidget* parent) : QWidget(parent), icon_(new QLabel(this
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-bool ReportCall(ResultSink& sink, int code, const QString& failName, const QString& successText,
-                bool shortAnswer) {
-    if (code == 0 && shortAnswer) code = kWrongLength;
-    if (code != 0) {
-        sink.ShowResult(code, failName);
-        return false;
-    }
-    if (!successText.isEmpty()) sink.ShowSuccess(successText);
-    return true;
-}
-
 QString ResultLine::resultText(int code, const QString& functionName) {
     if (code != 0) {
         QString text = QStringLiteral("Error: %1").arg(static_cast<unsigned int>(code), 0, 16);

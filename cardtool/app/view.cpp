@@ -19,7 +19,7 @@ void CTavistoView::ShowPage(int cardType) {
     delete page_;
     page_ = CreatePage(cardType, app_, this);
     layOutPage();
-    page_->show();
+    if (page_ != nullptr) page_->show();
 }
 
 bool CTavistoView::OpenSettings() {

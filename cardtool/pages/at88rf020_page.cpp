@@ -7,8 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app.h"
-#include "app/main_frame.h"
+#include "services/app_context.h"
 #include "services/message_boxes.h"
 #include "widgets/continuous_toggle.h"
 
@@ -25,7 +24,7 @@ constexpr int kRowsPerColumn = 8;
 const QString kChineseContSearch = QStringLiteral("\u8FDE\u7EED\u5BFB\u5361"); // 连续寻卡
 } // namespace
 
-CAt88rf020Dlg::CAt88rf020Dlg(CTavistoApp& app, QWidget* parent)
+CAt88rf020Dlg::CAt88rf020Dlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), pupi_(makeHex("pupi", kPupiBytes)),
       password_(makeHex("password", kPasswordBytes)), lock_(makeHex("lock", kLockBytes)),
       counter_(makeHex("counter", kCounterBytes)), pageList_(makeList("pageAddress")) {

@@ -6,11 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app.h"
-#include "app/main_frame.h"
 #include "chrome/accessible_names.h"
+#include "services/app_context.h"
 
-CardPage::CardPage(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(app) {
+CardPage::CardPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
     // Captions and group titles in the tool's blue, on a see-through background.
     setStyleSheet(QStringLiteral("QLabel, QGroupBox, QCheckBox, QRadioButton { color: rgb(41, 101, 132); }"));
     setAttribute(Qt::WA_TranslucentBackground);

@@ -11,7 +11,7 @@
 #include "services/message_boxes.h"
 #include "widgets/hex_edit.h"
 
-class CTavistoApp;
+class AppContext;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -22,7 +22,7 @@ struct ReaderApi;
 class CardPage : public QWidget {
     Q_OBJECT
   public:
-    CardPage(CTavistoApp& app, QWidget* parent);
+    CardPage(AppContext& app, QWidget* parent);
 
     // Pages that lay themselves out over the whole view for the screen width.
     virtual bool fillsView() const { return false; }
@@ -53,5 +53,5 @@ class CardPage : public QWidget {
     QLabel* makeLabel(const QString& caption, QWidget* buddy);
     QComboBox* makeList(const QString& objectName);
 
-    CTavistoApp& app_;
+    AppContext& app_;
 };

@@ -1,7 +1,6 @@
 #include "pages/classic_sector_ops.h"
 
-#include "app/app.h"
-#include "app/main_frame.h"
+#include "services/app_context.h"
 #include "services/message_boxes.h"
 #include "widgets/hex_edit.h"
 #include "widgets/operation_window.h"
@@ -22,7 +21,7 @@ bool accessBytesConsistent(const unsigned char trailer[OperationWindow::kBlockSi
 }
 } // namespace
 
-ClassicSectorOps::ClassicSectorOps(CTavistoApp& app, QWidget* owner, ClassicMessages messages,
+ClassicSectorOps::ClassicSectorOps(AppContext& app, QWidget* owner, ClassicMessages messages,
                                    Behaviour behaviour)
     : app_(app), owner_(owner), messages_(std::move(messages)), behaviour_(std::move(behaviour)) {}
 

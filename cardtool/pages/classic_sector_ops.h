@@ -10,7 +10,7 @@
 
 #include "widgets/purse_group.h"
 
-class CTavistoApp;
+class AppContext;
 class HexEdit;
 class OperationWindow;
 class QWidget;
@@ -35,7 +35,7 @@ class ClassicSectorOps {
         std::function<void(qint32)> balanceShown = nullptr; // optional: after a balance was read and shown
     };
 
-    ClassicSectorOps(CTavistoApp& app, QWidget* owner, ClassicMessages messages, Behaviour behaviour);
+    ClassicSectorOps(AppContext& app, QWidget* owner, ClassicMessages messages, Behaviour behaviour);
 
     void purse(PurseGroup& group, PurseOp op);
     void read(OperationWindow& window);
@@ -48,7 +48,7 @@ class ClassicSectorOps {
     // is 0 with the whole answer.
     bool succeeded(int code, const char* function, bool shortAnswer = false);
 
-    CTavistoApp& app_;
+    AppContext& app_;
     QWidget* owner_;
     ClassicMessages messages_;
     Behaviour behaviour_;

@@ -4,12 +4,12 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/app.h"
 #include "chrome/accessible_names.h"
+#include "services/app_context.h"
 #include "services/message_boxes.h"
 #include "widgets/hex_edit.h"
 
-CDesCalculatorDlg::CDesCalculatorDlg(CTavistoApp& app, QWidget* owner)
+CDesCalculatorDlg::CDesCalculatorDlg(AppContext& app, QWidget* owner)
     : QDialog(owner), app_(app), key_(new HexEdit(this, 16)), data_(new HexEdit(this, 64)),
       result_(new HexEdit(this)) {
     setObjectName("desCalculator");

@@ -9,9 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/app.h"
-#include "app/main_frame.h"
 #include "pages/search_sequence.h"
+#include "services/app_context.h"
 #include "services/message_boxes.h"
 #include "widgets/continuous_toggle.h"
 
@@ -27,7 +26,7 @@ bool s_newReader = false;
 
 // ---- pages that send APDUs ---------------------------------------------------
 
-CosCommandPage::CosCommandPage(CTavistoApp& app, QWidget* parent, const QString& bookFile)
+CosCommandPage::CosCommandPage(AppContext& app, QWidget* parent, const QString& bookFile)
     : CardPage(app, parent), timeout_(new DigitEdit(this)), command_(makeHex("cosCommand")),
       bookButton_(makeButton("...", "commandBook", [this] { openBook(); })),
       sendButton_(makeButton("Send", "send", [this] { sendCommand(); })), answers_(new QPlainTextEdit(this)),
@@ -109,7 +108,7 @@ void CosCommandPage::openBook() {
 
 // ---- ISO 14443-4 ---------------------------------------------------------------
 
-CIso14443_4Dlg::CIso14443_4Dlg(CTavistoApp& app, QWidget* parent)
+CIso14443_4Dlg::CIso14443_4Dlg(AppContext& app, QWidget* parent)
     : CosCommandPage(app, parent, "cosbooks.j"), typeA_(new QRadioButton("Type A", this)),
       typeB_(new QRadioButton("Type B", this)), csn_(makeHex("csn")), pupi_(makeHex("pupi")),
       resetInfo_(makeHex("resetInfo")) {

@@ -27,7 +27,7 @@ class CosCommandPage : public CardPage {
     const CommandBook& book() const { return book_; }
 
   protected:
-    CosCommandPage(CTavistoApp& app, QWidget* parent, const QString& bookFile);
+    CosCommandPage(AppContext& app, QWidget* parent, const QString& bookFile);
 
     // Send: each page sends through its own library call.
     virtual void sendCommand() = 0;
@@ -60,7 +60,7 @@ class CosCommandPage : public CardPage {
 class CIso14443_4Dlg : public CosCommandPage {
     Q_OBJECT
   public:
-    CIso14443_4Dlg(CTavistoApp& app, QWidget* parent);
+    CIso14443_4Dlg(AppContext& app, QWidget* parent);
 
     // Whether the reader met at the last Type A reset is of the newer kind,
     // which finds the card and sends RATS in two commands. Kept for the whole run.

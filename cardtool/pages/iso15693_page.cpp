@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/main_frame.h"
+#include "services/app_context.h"
 #include "services/message_boxes.h"
 
 namespace {
@@ -31,7 +30,7 @@ constexpr unsigned char kReadFlags = 0x02;
 
 } // namespace
 
-CIso15693Dlg::CIso15693Dlg(CTavistoApp& app, QWidget* parent)
+CIso15693Dlg::CIso15693Dlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), controls_(new QWidget(this)), uid_(makeHex("uid", 8)),
       dsfid_(makeHex("dsfid", 1)), afi_(makeHex("afi", 1)), block_(makeList("blockNumber")) {
     controls_->setObjectName("controls");

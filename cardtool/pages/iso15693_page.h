@@ -24,7 +24,7 @@ class CIso15693Dlg : public CardPage {
   public:
     static constexpr int kBlocks = 64;
 
-    CIso15693Dlg(CTavistoApp& app, QWidget* parent);
+    CIso15693Dlg(AppContext& app, QWidget* parent);
 
     bool fillsView() const override { return true; }
     // The left-hand controls, centred vertically on screens 1024 pixels wide or

@@ -5,16 +5,15 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/app.h"
-#include "app/main_frame.h"
 #include "pages/search_sequence.h"
+#include "services/app_context.h"
 
 namespace {
 constexpr int kPageSize = 4;
 constexpr int kRowsPerColumn = 8;
 } // namespace
 
-MemoryCardPage::MemoryCardPage(CTavistoApp& app, QWidget* parent, const QString& serialCaption, int pages,
+MemoryCardPage::MemoryCardPage(AppContext& app, QWidget* parent, const QString& serialCaption, int pages,
                                int splitPage)
     : CardPage(app, parent), serial_(makeHex("serialNumber")), pageList_(makeList("pageAddress")),
       splitPage_(splitPage) {
@@ -92,7 +91,7 @@ void MemoryCardPage::showPage(int page, const unsigned char data[4]) {
 
 // ---- Ultralight ------------------------------------------------------------
 
-CUltraLightDlg::CUltraLightDlg(CTavistoApp& app, QWidget* parent)
+CUltraLightDlg::CUltraLightDlg(AppContext& app, QWidget* parent)
     : MemoryCardPage(app, parent, "SN0.......SN6", 16, 2) {
     finishInit();
     // The second half has no caption of its own.
@@ -144,7 +143,7 @@ void CUltraLightDlg::write() {
 
 // ---- ICODE1 -----------------------------------------------------------------
 
-CIcode1Dlg::CIcode1Dlg(CTavistoApp& app, QWidget* parent) : MemoryCardPage(app, parent, "SN0.......SN7", 32) {
+CIcode1Dlg::CIcode1Dlg(AppContext& app, QWidget* parent) : MemoryCardPage(app, parent, "SN0.......SN7", 32) {
     auto* note = new QLabel(
         "Before Operate the first four blocks of the card, Making sure to read the card datasheet first!",
         this);

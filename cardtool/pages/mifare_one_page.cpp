@@ -8,9 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/main_frame.h"
 #include "pages/search_sequence.h"
+#include "services/app_context.h"
 #include "widgets/continuous_toggle.h"
 #include "widgets/operation_window.h"
 #include "widgets/plain_box.h"
@@ -48,7 +47,7 @@ ClassicMessages mifareOneMessages() {
 
 } // namespace
 
-CMifareOneDlg::CMifareOneDlg(CTavistoApp& app, QWidget* parent)
+CMifareOneDlg::CMifareOneDlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), cardNumber_(makeHex("cardNumber")), velmo_(new QCheckBox("Velmo", this)),
       ops_(app, this, mifareOneMessages(),
            {.beepAfterRead = true,

@@ -7,11 +7,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/main_frame.h"
 #include "pages/search_sequence.h"
+#include "services/app_context.h"
 
-CMifarePlusDlg::CMifarePlusDlg(CTavistoApp& app, QWidget* parent)
+CMifarePlusDlg::CMifarePlusDlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), cardNumber_(makeHex("cardNumber")), resetInfo_(makeHex("resetInfo")),
       levels_(new QTabWidget(this)) {
     auto* header = new QGridLayout;

@@ -10,7 +10,7 @@ class QComboBox;
 class CSamDlg : public CosCommandPage {
     Q_OBJECT
   public:
-    CSamDlg(CTavistoApp& app, QWidget* parent);
+    CSamDlg(AppContext& app, QWidget* parent);
 
     // The slot the page talks to, 1 to 4.
     unsigned char slot() const { return slot_; }

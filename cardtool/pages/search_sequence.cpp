@@ -4,8 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/app.h"
-#include "app/main_frame.h"
+#include "services/app_context.h"
 #include "widgets/hex_edit.h"
 
 bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& steps) {
@@ -26,7 +25,7 @@ bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& 
     return false;
 }
 
-bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& cardFound) {
+bool FindTypeACard(AppContext& app, int attempts, HexEdit& cardNumber, bool& cardFound) {
     ResultSink& result = app.results();
     if (!app.CurrentConnection.IsConnected()) {
         result.ShowError("Reader isn't connected!");

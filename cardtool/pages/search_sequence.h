@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-class CTavistoApp;
+class AppContext;
 class HexEdit;
 class ResultSink;
 
@@ -25,4 +25,4 @@ bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& 
 // cards. On success the serial number goes to cardNumber (at most 16 bytes),
 // cardFound is set and the search is reported; after the last failed attempt
 // cardNumber is cleared and cardFound too. Not connected: reported, nothing sent.
-bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& cardFound);
+bool FindTypeACard(AppContext& app, int attempts, HexEdit& cardNumber, bool& cardFound);

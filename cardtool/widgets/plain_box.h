@@ -3,10 +3,10 @@
 // information icon.
 #pragma once
 
-#include "app/app.h"
+#include "services/app_context.h"
 #include "services/message_boxes.h"
 
-inline MessageBoxes::Answer PlainBox(CTavistoApp& app, QWidget* parent, const QString& text,
+inline MessageBoxes::Answer PlainBox(AppContext& app, QWidget* parent, const QString& text,
                                      MessageBoxes::Icon icon = MessageBoxes::Information,
                                      MessageBoxes::Buttons buttons = MessageBoxes::Ok) {
     constexpr int kProgramName = 2;
