@@ -34,7 +34,7 @@ class CTavistoApp : public AppContext {
     void LoadSettings();
     void SaveSettings();
     void SetLanguage(const QString& languageName) override;
-    QString GetAppInfo(int index) const;
+    QString GetAppInfo(int index) const override;
     // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
     QString AboutLine(int index) const;
 

@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
+constexpr int kOffset = 10; // from the top left corner of the screen's free area
 
 constexpr std::array<const char*, 10> kMenuTexts{"Ultra Light", "Mifare One", "AT88RF020", "SR176",
                                                  "SRIX4K",      "ISO14443-4", "ISO15693",  "SAM",
@@ -28,7 +29,6 @@ constexpr std::array<const char*, 10> kMenuTexts{"Ultra Light", "Mifare One", "A
 } // namespace
 
 QRect MainWindowGeometry(const QRect& available, const QMargins& frame) {
-    constexpr int kOffset = 10;
     const auto fit = [](int start, int room, int wanted) {
         const int size = std::clamp(wanted, 0, std::max(room, 0));
         return std::pair{start + std::min(kOffset, room - size), size};

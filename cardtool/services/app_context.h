@@ -29,6 +29,8 @@ class AppContext {
     // The connection in use changed behind the main window's back: its title
     // and its Connect and Disconnect commands follow.
     virtual void ConnectionChanged() = 0;
+    // The program's texts from "AppConfig.ini" (2: its name).
+    virtual QString GetAppInfo(int index) const = 0;
     // "English" or the Chinese name as the settings window lists them; saves every setting.
     virtual void SetLanguage(const QString& languageName) = 0;
 

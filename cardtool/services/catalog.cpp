@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStringDecoder>
 #include <QTabWidget>
+#include <algorithm>
 
 namespace {
 

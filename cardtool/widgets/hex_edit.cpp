@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QValidator>
@@ -113,7 +114,7 @@ void HexEdit::contextMenuEvent(QContextMenuEvent* event) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (QAction* action : menu->actions()) {
         if (action->objectName() != QLatin1String("edit-paste")) continue;
-        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        action->disconnect(this);
         connect(action, &QAction::triggered, this, &HexEdit::pasteHex);
     }
     menu->popup(event->globalPos());

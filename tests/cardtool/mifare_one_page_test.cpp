@@ -65,7 +65,7 @@ class MifareOnePageTest : public QObject {
         auto* purse = tool.page()->findChild<PurseGroup*>();
         purse->showValue(-2147483647);
         QCOMPARE(tool.text("purseDecimal"), QString("-2147483647"));
-        purse->showValue(5);
+        purse->clearValue();
         QCOMPARE(tool.find<QLineEdit>("purseDecimal")->maxLength(), 8);
         QCOMPARE(tool.find<QLineEdit>("purseBytes")->maxLength(), 8);
         QCOMPARE(tool.find<QLineEdit>("window1TrailerAccess")->maxLength(), 8);
