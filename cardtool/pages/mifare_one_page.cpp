@@ -135,9 +135,7 @@ bool CMifareOneDlg::nextCardSearch() {
         cardNumber_->clear();
         return false;
     }
-    // Three bytes of card information come before the serial number.
-    cardNumber_->showBytes(answer + 3,
-                           std::min({static_cast<int>(uidLength), 16, static_cast<int>(length) - 3}));
+    cardNumber_->showBytes(TypeASerial(answer, length, uidLength));
     cardFound_ = true;
     result().ShowSuccess("Search card successfully");
     return true;

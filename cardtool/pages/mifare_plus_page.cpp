@@ -56,8 +56,7 @@ bool CMifarePlusDlg::searchCard() {
                                        return a.rf_search_type_a(dev, 0x52, answer, &length, &uidLength);
                                    }}});
     if (!found) return false;
-    // Three bytes of card information come before the serial number.
-    cardNumber_->showBytes(answer + 3, std::min(static_cast<int>(uidLength), 16));
+    cardNumber_->showBytes(TypeASerial(answer, length, uidLength));
     result().ShowSuccess(app_.Translate("rf_search_type_a"));
     cardFound_ = true;
     return true;

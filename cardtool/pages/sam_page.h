@@ -3,7 +3,7 @@
 // exchanges APDUs, remembered in a command book of its own ("samcosbooks.j").
 #pragma once
 
-#include "pages/iso14443_4_page.h"
+#include "pages/cos_command_page.h"
 
 class QComboBox;
 

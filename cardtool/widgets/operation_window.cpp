@@ -5,19 +5,19 @@
 #include <QHBoxLayout>
 #include <algorithm>
 
+#include "widgets/control_helpers.h"
 #include "widgets/hex_edit.h"
 #include "widgets/number_format.h"
-#include "widgets/sector_widgets.h"
 
-using sectorui::caption;
-using sectorui::partName;
+using controls::caption;
+using controls::partName;
 
 OperationWindow::OperationWindow(const WindowLayout& layout, std::function<void()> onRead,
                                  std::function<void()> onWrite, QWidget* parent)
     : QGroupBox(QStringLiteral("Operation Window"), parent), layout_(layout), sectors_(new QComboBox(this)),
-      writeBlocks_(new QComboBox(this)), keyA_(sectorui::radio("A Key", partName(layout.name, "KeyA"), this)),
+      writeBlocks_(new QComboBox(this)), keyA_(controls::radio("A Key", partName(layout.name, "KeyA"), this)),
       key_(new HexEdit(this, layout.keyBytes)),
-      write_(sectorui::button("Write Card", partName(layout.name, "WriteCard"), this)) {
+      write_(controls::button("Write Card", partName(layout.name, "WriteCard"), this)) {
     setObjectName(layout.name);
     sectors_->setObjectName(partName(layout.name, "Sector"));
     writeBlocks_->setObjectName(partName(layout.name, "WriteBlock"));
@@ -51,7 +51,7 @@ OperationWindow::OperationWindow(const WindowLayout& layout, std::function<void(
 
     auto* keyRow = new QHBoxLayout;
     keyRow->addWidget(keyA_);
-    keyRow->addWidget(sectorui::radio("B Key", partName(layout.name, "KeyB"), this));
+    keyRow->addWidget(controls::radio("B Key", partName(layout.name, "KeyB"), this));
     keyRow->addWidget(caption("Key", key_, this));
     keyRow->addWidget(key_, 1);
     grid->addLayout(keyRow, 5, 0, 1, 2);
@@ -59,7 +59,7 @@ OperationWindow::OperationWindow(const WindowLayout& layout, std::function<void(
     auto* actions = new QHBoxLayout;
     actions->addWidget(caption("Write Block", writeBlocks_, this));
     actions->addWidget(writeBlocks_);
-    auto* read = sectorui::button("Read Card", partName(layout.name, "ReadCard"), this);
+    auto* read = controls::button("Read Card", partName(layout.name, "ReadCard"), this);
     actions->addWidget(read);
     actions->addWidget(write_);
     grid->addLayout(actions, 6, 0, 1, 2);

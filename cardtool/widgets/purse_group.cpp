@@ -3,21 +3,22 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <algorithm>
 
+#include "widgets/control_helpers.h"
 #include "widgets/hex_edit.h"
 #include "widgets/number_format.h"
-#include "widgets/sector_widgets.h"
 
 namespace {
 constexpr int kValueBytes = 4;
 } // namespace
 
-using sectorui::caption;
-using sectorui::partName;
+using controls::caption;
+using controls::partName;
 
 PurseGroup::PurseGroup(const PurseLayout& layout, std::function<void(PurseOp)> onButton, QWidget* parent)
     : QGroupBox(QStringLiteral("Purse Function"), parent), layout_(layout), sectors_(new QComboBox(this)),
-      blocks_(new QComboBox(this)), keyA_(sectorui::radio("A Key", partName(layout.name, "KeyA"), this)),
+      blocks_(new QComboBox(this)), keyA_(controls::radio("A Key", partName(layout.name, "KeyA"), this)),
       key_(new HexEdit(this, layout.keyBytes)), decimal_(new DigitEdit(this)),
       bytes_(new HexEdit(this, kValueBytes)) {
     setObjectName(layout.name);
@@ -26,7 +27,7 @@ PurseGroup::PurseGroup(const PurseLayout& layout, std::function<void(PurseOp)> o
     key_->setObjectName(partName(layout.name, "Key"));
     decimal_->setObjectName(partName(layout.name, "Decimal"));
     bytes_->setObjectName(partName(layout.name, "Bytes"));
-    auto* keyB = sectorui::radio("B Key", partName(layout.name, "KeyB"), this);
+    auto* keyB = controls::radio("B Key", partName(layout.name, "KeyB"), this);
     keyA_->setChecked(true);
     key_->setText(QString(2 * layout.keyBytes, u'F'));
     decimal_->setMaxLength(layout.decimalLength);
@@ -61,7 +62,7 @@ PurseGroup::PurseGroup(const PurseLayout& layout, std::function<void(PurseOp)> o
                     {"Decrease", "Decrease", PurseOp::Decrease},
                     {"Balance", "Balance", PurseOp::Balance}};
     for (const auto& b : kButtons) {
-        auto* button = sectorui::button(b.caption, partName(layout.name, b.part), this);
+        auto* button = controls::button(b.caption, partName(layout.name, b.part), this);
         connect(button, &QPushButton::clicked, this, [onButton, op = b.op] { onButton(op); });
         buttons->addWidget(button);
     }

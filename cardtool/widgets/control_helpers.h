@@ -1,13 +1,14 @@
-// What the purse group and the operation window build their controls with.
-// Their controls are named by the widget's prefix and the part they play
-// ("purse" + "Sector" -> "purseSector"), so several of them can live on one page.
+// What pages, the purse group and the operation window build their controls
+// with. The two groups name their controls by the group's prefix and the part
+// they play ("purse" + "Sector" -> "purseSector"), so several of them can
+// live on one page.
 #pragma once
 
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace sectorui {
+namespace controls {
 
 inline QString partName(const QString& prefix, const QString& part) { return prefix + part; }
 
@@ -28,8 +29,8 @@ inline QPushButton* button(const QString& caption, const QString& name, QWidget*
 inline QLabel* caption(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setBuddy(buddy);
-    label->setObjectName(buddy->objectName() + QStringLiteral("Label"));
+    if (buddy != nullptr) label->setObjectName(buddy->objectName() + QStringLiteral("Label"));
     return label;
 }
 
-} // namespace sectorui
+} // namespace controls
