@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "chrome/accessible_names.h"
 #include "chrome/icons.h"
+#include "chrome/tab_order.h"
 
 CAboutDlg::CAboutDlg(CTavistoApp& app, QWidget* parent) : QDialog(parent) {
     setObjectName("about");
@@ -33,6 +34,7 @@ CAboutDlg::CAboutDlg(CTavistoApp& app, QWidget* parent) : QDialog(parent) {
     grid->addWidget(ok, 0, 2, Qt::AlignTop);
     app.catalog.translateWindow(this);
     nameControls(this);
+    orderTabsWhenShown(this);
     // A version and a web address read the same in every language.
     version->setText("Oskelle V1.31");
     web->setText(app.AboutLine(6));

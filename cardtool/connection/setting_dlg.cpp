@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "chrome/accessible_names.h"
+#include "chrome/tab_order.h"
 #include "connection/serial_ports.h"
 #include "services/app_context.h"
 #include "services/message_boxes.h"
@@ -158,6 +159,7 @@ CSettingDlg::CSettingDlg(AppContext& app, QWidget* parent, SerialEnumerator enum
     if (!shown.isEmpty()) language_->setCurrentIndex(language_->findText(shown, Qt::MatchStartsWith));
     UpdateConnectionControls();
     nameControls(this);
+    orderTabsWhenShown(this);
     address_->setAccessibleName(addressGroup->title());
     beepRange->setText("0x00 - 0xff"); // reads the same in every language
 

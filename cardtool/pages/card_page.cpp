@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "chrome/accessible_names.h"
+#include "chrome/tab_order.h"
 #include "services/app_context.h"
+#include "widgets/control_helpers.h"
 
 CardPage::CardPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
     // Captions and group titles in the tool's blue, on a see-through background.
@@ -18,6 +20,7 @@ CardPage::CardPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app
 void CardPage::finishInit() {
     app_.catalog.translateWindow(this);
     nameControls(this);
+    orderTabsWhenShown(this);
 }
 
 const ReaderApi& CardPage::api() const { return app_.api(); }
@@ -44,9 +47,7 @@ void CardPage::pause(int milliseconds) {
 
 QPushButton* CardPage::makeButton(const QString& caption, const QString& objectName,
                                   std::function<void()> onClick) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(objectName);
-    button->setAutoDefault(false);
+    QPushButton* button = controls::button(caption, objectName, this);
     connect(button, &QPushButton::clicked, this, [handler = std::move(onClick)] { handler(); });
     return button;
 }
@@ -58,10 +59,7 @@ HexEdit* CardPage::makeHex(const QString& objectName, int widthBytes) {
 }
 
 QLabel* CardPage::makeLabel(const QString& caption, QWidget* buddy) {
-    auto* label = new QLabel(caption, this);
-    label->setBuddy(buddy);
-    if (buddy != nullptr) label->setObjectName(buddy->objectName() + QStringLiteral("Label"));
-    return label;
+    return controls::caption(caption, buddy, this);
 }
 
 QComboBox* CardPage::makeList(const QString& objectName) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "chrome/accessible_names.h"
+#include "chrome/tab_order.h"
 #include "services/app_context.h"
 #include "services/message_boxes.h"
 #include "widgets/hex_edit.h"
@@ -39,6 +40,7 @@ CDesCalculatorDlg::CDesCalculatorDlg(AppContext& app, QWidget* owner)
     setMinimumWidth(560);
     app_.catalog.translateWindow(this);
     nameControls(this);
+    orderTabsWhenShown(this);
 }
 
 void CDesCalculatorDlg::run(bool encrypt) {

@@ -123,7 +123,8 @@ void CIso15693Dlg::layOutFor(int screenWidth) {
         const int x = gridLeft + column * columnWidth;
         const int dataX = x + kNarrowWidth + kGap;
         const int statusX = dataX + dataWidth + kGap;
-        headers_[2 * column]->setGeometry(dataX, kMargin, dataWidth, rowHeight);
+        // The block header leaves room for the wider status header beside it.
+        headers_[2 * column]->setGeometry(dataX, kMargin, dataWidth - kNarrowWidth, rowHeight);
         // The status header is wider than its fields; it is centred over them.
         headers_[2 * column + 1]->setGeometry(statusX - kNarrowWidth, kMargin, 3 * kNarrowWidth, rowHeight);
         for (int row = 0; row < kRowsPerColumn; ++row) {

@@ -10,6 +10,7 @@
 
 #include "chrome/accessible_names.h"
 #include "chrome/list_tips.h"
+#include "chrome/tab_order.h"
 #include "services/catalog.h"
 
 namespace {
@@ -120,5 +121,6 @@ CommandBookDialog::CommandBookDialog(CommandBook& book, const Catalog& catalog, 
 
     catalog.translateWindow(this);
     nameControls(this);
+    orderTabsWhenShown(this);
     list_->setAccessibleName(windowTitle());
 }
