@@ -1,9 +1,9 @@
 // Oskelle, the card tool: start-up, the message loop, exit.
 #include <QApplication>
 
+#include "app/app.h"
 #include "chrome/icons.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
+#include "services/message_boxes.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

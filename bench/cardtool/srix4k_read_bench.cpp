@@ -21,11 +21,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "pages/message_boxes.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
 #include "pages/st_pages.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
+#include "services/message_boxes.h"
 #include "simulator/families.h"
 #include "simulator/pty_server.h"
 #include "simulator/reader.h"

@@ -16,9 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "services/message_boxes.h"
 #include "simulator/families.h"
 #include "simulator/pty_server.h"
 #include "simulator/scenario.h"

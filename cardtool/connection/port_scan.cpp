@@ -1,6 +1,6 @@
 #include "connection/port_scan.h"
 
-#include "shell/ini_file.h"
+#include "services/ini_file.h"
 
 namespace {
 constexpr int kSectionNamesBuffer = 4096;
@@ -24,6 +24,11 @@ int TcpEntryNumber(const QString& sectionName) {
 
 void RefreshPortList(PortList& ports, ConnectionInfo& current, const QString& appDir,
                      const SerialEnumerator& enumerate) {
+    // An open reader must stay where it can be disconnected and closed at
+    // exit, even when its device vanished or its section went away.
+    QList<ConnectionInfo> open;
+    for (const QString& name : ports.Order())
+        if (const ConnectionInfo entry = ports.Get(name); entry.IsConnected()) open.append(entry);
     ports.Clear();
     QList<unsigned> numbers;
     QStringList names;
@@ -50,10 +55,18 @@ void RefreshPortList(PortList& ports, ConnectionInfo& current, const QString& ap
         const int tcpPort = readers.readInt(section, "tcpport", 9001);
         const QString address = readers.readString(section, "ipaddr", "192.168.80.200", kAddressBuffer);
         ConnectionInfo entry(kTcpPort, TcpEntryNumber(section),
-                             QStringLiteral("<%1:%2>").arg(address).arg(tcpPort));
+                             QStringLiteral("<%1:%2>").arg(address, QString::number(tcpPort)));
         entry.tcpPort = tcpPort;
         entry.ipAddr = address;
         if (entry.portName == current.portName) entry = current;
         ports.Add(entry);
+    }
+
+    for (const ConnectionInfo& entry : open) {
+        if (!ports.Contains(entry.portName)) {
+            ports.Add(entry);
+        } else if (!ports.Get(entry.portName).IsConnected()) {
+            ports.Set(entry.portName, entry);
+        }
     }
 }

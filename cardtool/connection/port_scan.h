@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "connection/connection_info.h"
+#include "services/connection_info.h"
 
 using SerialEnumerator = std::function<bool(QList<unsigned>&, QStringList&)>;
 

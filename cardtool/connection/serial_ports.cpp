@@ -13,11 +13,14 @@ bool overridden(int number) {
     return !qEnvironmentVariable(qPrintable(QStringLiteral("VARROK_COM%1").arg(number))).isEmpty();
 }
 
+// The driver's description is free text that many devices share: the device
+// path tells them apart.
 QString description(const QSerialPortInfo& port) {
     QString text = port.description();
     if (!port.manufacturer().isEmpty() && !text.contains(port.manufacturer()))
         text += (text.isEmpty() ? QString() : QStringLiteral(" - ")) + port.manufacturer();
-    return text;
+    const QString path = port.systemLocation();
+    return text.isEmpty() ? path : text + QStringLiteral(" (") + path + QLatin1Char(')');
 }
 } // namespace
 

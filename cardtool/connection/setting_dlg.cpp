@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "chrome/accessible_names.h"
+#include "chrome/tab_order.h"
 #include "connection/serial_ports.h"
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ template <class W> W* named(W* widget, const QString& name) {
 
 SerialEnumerator CSettingDlg::EnumerateSerialPortsFn() { return &EnumerateSerialPorts; }
 
-CSettingDlg::CSettingDlg(CTavistoApp& app, QWidget* parent, SerialEnumerator enumerate)
+CSettingDlg::CSettingDlg(AppContext& app, QWidget* parent, SerialEnumerator enumerate)
     : QDialog(parent), app_(app), enumerate_(std::move(enumerate)) {
     setObjectName("settingWindow");
     setWindowTitle("Setting Window");
@@ -159,6 +159,7 @@ CSettingDlg::CSettingDlg(CTavistoApp& app, QWidget* parent, SerialEnumerator enu
     if (!shown.isEmpty()) language_->setCurrentIndex(language_->findText(shown, Qt::MatchStartsWith));
     UpdateConnectionControls();
     nameControls(this);
+    orderTabsWhenShown(this);
     address_->setAccessibleName(addressGroup->title());
     beepRange->setText("0x00 - 0xff"); // reads the same in every language
 
@@ -215,20 +216,20 @@ void CSettingDlg::UpdateConnectionControls() {
         refresh_->setEnabled(true);
     }
     connect_->setAccessibleName(connect_->text());
-    if (CMainFrame* frame = app_.mainFrame()) frame->UpdateTitle();
+    app_.ConnectionChanged();
 }
 
 void CSettingDlg::OnConnect() {
     const QString name = selectedName();
     if (name.isEmpty()) return;
     ConnectionInfo entry = app_.Ports.Get(name);
-    CMainFrame* frame = app_.mainFrame();
+    ResultSink& frame = app_.results();
     if (entry.IsConnected()) {
         app_.api().rf_ClosePortVer5(entry.icdev());
         entry.handle = -1;
         app_.CurrentConnection = entry;
         app_.Ports.Set(name, entry);
-        frame->ShowSuccess(app_.Translate("Disconnect operation successfully"));
+        frame.ShowSuccess(app_.Translate("Disconnect operation successfully"));
         connect_->setText(app_.Translate("Connect"));
         setPortControlsEnabled(true);
     } else {
@@ -242,19 +243,18 @@ void CSettingDlg::OnConnect() {
             handle = app_.api().rf_init_com(entry.port, entry.baudRate);
         }
         if (handle < 0) {
-            frame->ShowResult(handle, "rf_init_com");
+            frame.ShowResult(handle, "rf_init_com");
             return;
         }
         entry.handle = handle;
         app_.CurrentConnection = entry;
         app_.Ports.Set(name, entry);
-        frame->ShowSuccess("Connect device success");
+        frame.ShowSuccess("Connect device success");
         connect_->setText(app_.Translate("Disconnect"));
         setPortControlsEnabled(false);
     }
     connect_->setAccessibleName(connect_->text());
-    frame->UpdateTitle();
-    frame->UpdateCommands();
+    app_.ConnectionChanged();
 }
 
 void CSettingDlg::OnRefresh() {
@@ -265,7 +265,7 @@ void CSettingDlg::OnRefresh() {
 
 bool CSettingDlg::requireConnection(const QString& text) {
     if (app_.CurrentConnection.IsConnected()) return true;
-    app_.mainFrame()->ShowError(text);
+    app_.results().ShowError(text);
     return false;
 }
 
@@ -273,7 +273,7 @@ unsigned short CSettingDlg::icdev() const { return app_.CurrentConnection.icdev(
 
 void CSettingDlg::OnReadProductInfo() {
     if (!requireConnection()) return;
-    ResultSink& result = *app_.mainFrame();
+    ResultSink& result = app_.results();
     const ReaderApi& api = app_.api();
     unsigned char model[4] = {}; // the reader's version word; two bytes are written
     if (const int code = api.rf_get_model(icdev(), model); code != 0)
@@ -297,12 +297,12 @@ void CSettingDlg::OnReadAddress() {
     if (!requireConnection("Reader isn't connected!")) return;
     unsigned short word = icdev();
     if (const int code = app_.api().rf_get_device_number(icdev(), &word); code != 0)
-        return app_.mainFrame()->ShowResult(code, "rf_get_device_number");
+        return app_.results().ShowResult(code, "rf_get_device_number");
     // The word's two bytes in memory order, low-order byte first.
     const unsigned char bytes[2] = {static_cast<unsigned char>(word & 0xFF),
                                     static_cast<unsigned char>(word >> 8)};
     address_->showBytes(bytes, 2);
-    app_.mainFrame()->ShowSuccess("Read product flag successfully");
+    app_.results().ShowSuccess("Read product flag successfully");
 }
 
 void CSettingDlg::OnWriteAddress() {
@@ -316,8 +316,8 @@ void CSettingDlg::OnWriteAddress() {
     const auto address = static_cast<unsigned short>(static_cast<unsigned char>(bytes[0]) * 256 +
                                                      static_cast<unsigned char>(bytes[1]));
     if (const int code = app_.api().rf_init_device_number(icdev(), address); code != 0)
-        return app_.mainFrame()->ShowResult(code, "rf_init_device_number");
-    app_.mainFrame()->ShowSuccess("Write device flag successfully");
+        return app_.results().ShowResult(code, "rf_init_device_number");
+    app_.results().ShowSuccess("Write device flag successfully");
 }
 
 void CSettingDlg::OnBeep() {
@@ -325,29 +325,29 @@ void CSettingDlg::OnBeep() {
     const QByteArray time = beep_->bytes();
     if (!time.isEmpty()) {
         if (const int code = app_.api().rf_beep(icdev(), static_cast<unsigned char>(time[0])); code != 0)
-            return app_.mainFrame()->ShowResult(code, "rf_beep");
+            return app_.results().ShowResult(code, "rf_beep");
     }
-    app_.mainFrame()->ShowSuccess("Set beep time successfully");
+    app_.results().ShowSuccess("Set beep time successfully");
 }
 
 void CSettingDlg::OnLight() {
     if (!requireConnection()) return;
     const auto colour = static_cast<unsigned char>(colour_->currentData().toInt());
     if (const int code = app_.api().rf_light(icdev(), colour); code != 0)
-        return app_.mainFrame()->ShowResult(code, "rf_light");
-    app_.mainFrame()->ShowSuccess("Set light color successfully");
+        return app_.results().ShowResult(code, "rf_light");
+    app_.results().ShowSuccess("Set light color successfully");
 }
 
 void CSettingDlg::OnAntenna() {
     if (!requireConnection()) return;
     if (const int code = app_.api().rf_antenna_sta(icdev(), on_->isChecked() ? 1 : 0); code != 0)
-        return app_.mainFrame()->ShowResult(code, "rf_antenna_sta");
-    app_.mainFrame()->ShowSuccess("Set antenna status successfully");
+        return app_.results().ShowResult(code, "rf_antenna_sta");
+    app_.results().ShowSuccess("Set antenna status successfully");
 }
 
 void CSettingDlg::OnFlashTest() {
     if (!requireConnection()) return;
-    ResultSink& result = *app_.mainFrame();
+    ResultSink& result = app_.results();
     unsigned char data[kFlashBytes];
     for (int i = 0; i < kFlashBytes; ++i)
         data[i] = static_cast<unsigned char>(i);

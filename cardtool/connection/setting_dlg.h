@@ -8,7 +8,7 @@
 
 #include "connection/port_scan.h"
 
-class CTavistoApp;
+class AppContext;
 class HexEdit;
 class QComboBox;
 class QLineEdit;
@@ -18,7 +18,7 @@ class QRadioButton;
 class CSettingDlg : public QDialog {
     Q_OBJECT
   public:
-    CSettingDlg(CTavistoApp& app, QWidget* parent, SerialEnumerator enumerate = EnumerateSerialPortsFn());
+    CSettingDlg(AppContext& app, QWidget* parent, SerialEnumerator enumerate = EnumerateSerialPortsFn());
 
     void UpdateConnectionControls();
     void OnConnect();
@@ -41,7 +41,7 @@ class CSettingDlg : public QDialog {
     bool requireConnection(const QString& text = QStringLiteral("Cannot connect to device"));
     unsigned short icdev() const;
 
-    CTavistoApp& app_;
+    AppContext& app_;
     SerialEnumerator enumerate_;
     QComboBox* port_;
     QComboBox* rate_;

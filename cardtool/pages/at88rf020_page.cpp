@@ -7,10 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "pages/continuous_toggle.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
+#include "widgets/continuous_toggle.h"
 
 namespace {
 constexpr int kPupiBytes = 4;
@@ -25,7 +24,7 @@ constexpr int kRowsPerColumn = 8;
 const QString kChineseContSearch = QStringLiteral("\u8FDE\u7EED\u5BFB\u5361"); // 连续寻卡
 } // namespace
 
-CAt88rf020Dlg::CAt88rf020Dlg(CTavistoApp& app, QWidget* parent)
+CAt88rf020Dlg::CAt88rf020Dlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), pupi_(makeHex("pupi", kPupiBytes)),
       password_(makeHex("password", kPasswordBytes)), lock_(makeHex("lock", kLockBytes)),
       counter_(makeHex("counter", kCounterBytes)), pageList_(makeList("pageAddress")) {
@@ -164,21 +163,14 @@ void CAt88rf020Dlg::check() {
     }
     unsigned char password[kPasswordBytes] = {};
     password_->copyBytes(password, kPasswordBytes);
-    const int code = api().rf_at020_check(icdev(), password);
-    if (code != 0)
-        result().ShowResult(code, "rf_at020_check");
-    else
-        result().ShowSuccess("Check operation success");
+    report(api().rf_at020_check(icdev(), password), "rf_at020_check", "Check operation success");
 }
 
 bool CAt88rf020Dlg::readBack(int page) {
     unsigned char data[kPageSize] = {};
     unsigned char length = 0;
     const int code = api().rf_at020_read(icdev(), static_cast<unsigned char>(page), data, &length);
-    if (code != 0 || length != kPageSize) {
-        result().ShowResult(code, "rf_at020_read");
-        return false;
-    }
+    if (!report(code, "rf_at020_read", QString(), length != kPageSize)) return false;
     showPage(page, data);
     return true;
 }
@@ -226,10 +218,8 @@ void CAt88rf020Dlg::read() {
         unsigned char data[kPageSize] = {};
         unsigned char length = 0;
         const int code = api().rf_at020_read(icdev(), static_cast<unsigned char>(page), data, &length);
-        if (code != 0 || length != kPageSize) {
-            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(page));
+        if (!report(code, QStringLiteral("Read page: %1 failed!").arg(page), QString(), length != kPageSize))
             return;
-        }
         showPage(page, data);
     }
     result().ShowSuccess("Read card successfully");
@@ -243,18 +233,11 @@ void CAt88rf020Dlg::write() {
     const PageFields& fields = pages_[page];
     fields.low->copyBytes(data, fields.lowBytes);
     if (fields.high != nullptr) fields.high->copyBytes(data + fields.lowBytes, kPageSize - fields.lowBytes);
-    const int code = api().rf_at020_write(icdev(), static_cast<unsigned char>(page), data);
-    if (code != 0)
-        result().ShowResult(code, "rf_at020_write");
-    else
-        result().ShowSuccess("Write card successfully");
+    report(api().rf_at020_write(icdev(), static_cast<unsigned char>(page), data), "rf_at020_write",
+           "Write card successfully");
 }
 
 void CAt88rf020Dlg::deselect() {
     if (!requireConnection()) return;
-    const int code = api().rf_at020_deselect(icdev());
-    if (code != 0)
-        result().ShowResult(code, "rf_at020_deselect");
-    else
-        result().ShowSuccess("Operation Success!");
+    report(api().rf_at020_deselect(icdev()), "rf_at020_deselect", "Operation Success!");
 }

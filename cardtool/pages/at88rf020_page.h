@@ -19,7 +19,7 @@ class CAt88rf020Dlg : public CardPage {
     static constexpr int kPages = 32;
     static constexpr int kPageSize = 8;
 
-    CAt88rf020Dlg(CTavistoApp& app, QWidget* parent);
+    CAt88rf020Dlg(AppContext& app, QWidget* parent);
 
     // Set by a search that found a tag, cleared by one that did not.
     bool cardFound() const { return cardFound_; }

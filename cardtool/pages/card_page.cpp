@@ -7,10 +7,11 @@
 #include <thread>
 
 #include "chrome/accessible_names.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "chrome/tab_order.h"
+#include "services/app_context.h"
+#include "widgets/control_helpers.h"
 
-CardPage::CardPage(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(app) {
+CardPage::CardPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
     // Captions and group titles in the tool's blue, on a see-through background.
     setStyleSheet(QStringLiteral("QLabel, QGroupBox, QCheckBox, QRadioButton { color: rgb(41, 101, 132); }"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -19,6 +20,7 @@ CardPage::CardPage(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(ap
 void CardPage::finishInit() {
     app_.catalog.translateWindow(this);
     nameControls(this);
+    orderTabsWhenShown(this);
 }
 
 const ReaderApi& CardPage::api() const { return app_.api(); }
@@ -31,7 +33,11 @@ bool CardPage::requireConnection(const QString& notConnected) {
     return false;
 }
 
-ResultSink& CardPage::result() const { return *app_.mainFrame(); }
+ResultSink& CardPage::result() const { return app_.results(); }
+bool CardPage::report(int code, const QString& failName, const QString& successText, bool shortAnswer) {
+    return ReportCall(result(), code, failName, successText, shortAnswer);
+}
+
 MessageBoxes& CardPage::boxes() const { return app_.boxes(); }
 QString CardPage::languageId() const { return app_.LanguageId(); }
 
@@ -41,9 +47,7 @@ void CardPage::pause(int milliseconds) {
 
 QPushButton* CardPage::makeButton(const QString& caption, const QString& objectName,
                                   std::function<void()> onClick) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(objectName);
-    button->setAutoDefault(false);
+    QPushButton* button = controls::button(caption, objectName, this);
     connect(button, &QPushButton::clicked, this, [handler = std::move(onClick)] { handler(); });
     return button;
 }
@@ -55,10 +59,7 @@ HexEdit* CardPage::makeHex(const QString& objectName, int widthBytes) {
 }
 
 QLabel* CardPage::makeLabel(const QString& caption, QWidget* buddy) {
-    auto* label = new QLabel(caption, this);
-    label->setBuddy(buddy);
-    if (buddy != nullptr) label->setObjectName(buddy->objectName() + QStringLiteral("Label"));
-    return label;
+    return controls::caption(caption, buddy, this);
 }
 
 QComboBox* CardPage::makeList(const QString& objectName) {

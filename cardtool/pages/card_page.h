@@ -8,10 +8,10 @@
 #include <QWidget>
 #include <functional>
 
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
 
-class CTavistoApp;
+class AppContext;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -22,7 +22,7 @@ struct ReaderApi;
 class CardPage : public QWidget {
     Q_OBJECT
   public:
-    CardPage(CTavistoApp& app, QWidget* parent);
+    CardPage(AppContext& app, QWidget* parent);
 
     // Pages that lay themselves out over the whole view for the screen width.
     virtual bool fillsView() const { return false; }
@@ -38,6 +38,10 @@ class CardPage : public QWidget {
     // False, after reporting text as the error, when no reader is connected.
     bool requireConnection(const QString& notConnected = QStringLiteral("Cannot connect to device"));
     ResultSink& result() const;
+    // One library call's outcome on the result line; true when it succeeded
+    // with the whole answer (see ReportCall).
+    bool report(int code, const QString& failName, const QString& successText = QString(),
+                bool shortAnswer = false);
     MessageBoxes& boxes() const;
     QString languageId() const;
     // The pauses the reader needs between field changes.
@@ -49,5 +53,5 @@ class CardPage : public QWidget {
     QLabel* makeLabel(const QString& caption, QWidget* buddy);
     QComboBox* makeList(const QString& objectName);
 
-    CTavistoApp& app_;
+    AppContext& app_;
 };

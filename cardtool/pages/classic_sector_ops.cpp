@@ -1,20 +1,27 @@
 #include "pages/classic_sector_ops.h"
 
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
-#include "pages/operation_window.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
+#include "widgets/operation_window.h"
 
 namespace {
 constexpr int kKeyBytes = 6;
 constexpr unsigned char kKeyTypeA = 0x60;
 constexpr unsigned char kKeyTypeB = 0x61;
 constexpr int kBeepTime = 10;
-constexpr int kWrongLength = -5; // the library's code for an answer of the wrong length
+constexpr int kAccessOffset = 6; // the access bytes follow key A in a sector trailer
+
+// Each access condition is stored twice, once inverted; a card refuses every
+// later authentication of a sector whose two copies disagree.
+bool accessBytesConsistent(const unsigned char trailer[OperationWindow::kBlockSize]) {
+    const unsigned b6 = trailer[kAccessOffset], b7 = trailer[kAccessOffset + 1],
+                   b8 = trailer[kAccessOffset + 2];
+    return (b7 >> 4) == (~b6 & 0x0Fu) && (b8 & 0x0Fu) == ((~b6 >> 4) & 0x0Fu) && (b8 >> 4) == (~b7 & 0x0Fu);
+}
 } // namespace
 
-ClassicSectorOps::ClassicSectorOps(CTavistoApp& app, QWidget* owner, ClassicMessages messages,
+ClassicSectorOps::ClassicSectorOps(AppContext& app, QWidget* owner, ClassicMessages messages,
                                    Behaviour behaviour)
     : app_(app), owner_(owner), messages_(std::move(messages)), behaviour_(std::move(behaviour)) {}
 
@@ -28,9 +35,8 @@ bool ClassicSectorOps::ready(const HexEdit& key, const std::function<bool()>& co
     return behaviour_.findCard() && keyFits() && confirm();
 }
 
-bool ClassicSectorOps::succeeded(int code, const char* function) {
-    if (code == 0) return true;
-    app_.mainFrame()->ShowResult(code, QString::fromLatin1(function));
+bool ClassicSectorOps::succeeded(int code, const char* function, bool shortAnswer) {
+    if (ReportCall(app_.results(), code, QString::fromLatin1(function), QString(), shortAnswer)) return true;
     behaviour_.cardLost();
     return false;
 }
@@ -46,7 +52,7 @@ bool ClassicSectorOps::authenticate(bool keyA, int sector, const HexEdit& key) {
 
 void ClassicSectorOps::purse(PurseGroup& group, PurseOp op) {
     const ReaderApi& api = app_.api();
-    ResultSink& result = *app_.mainFrame();
+    ResultSink& result = app_.results();
     if (op == PurseOp::Balance) group.clearValue();
     if (!ready(group.key(), [] { return true; })) return;
     if (!authenticate(group.keyA(), group.sector(), group.key())) return;
@@ -96,18 +102,24 @@ void ClassicSectorOps::read(OperationWindow& window) {
     for (int i = 0; i < OperationWindow::kBlocks; ++i) {
         unsigned char data[OperationWindow::kBlockSize] = {};
         unsigned char length = 0;
-        int code = app_.api().rf_M1_read(icdev, static_cast<unsigned char>(4 * sector + i), data, &length);
-        // A short block would be shown as if it were whole: count it as the failure it is.
-        if (code == 0 && length != OperationWindow::kBlockSize) code = kWrongLength;
-        if (!succeeded(code, "rf_M1_read")) return;
+        const int code =
+            app_.api().rf_M1_read(icdev, static_cast<unsigned char>(4 * sector + i), data, &length);
+        if (!succeeded(code, "rf_M1_read", length != OperationWindow::kBlockSize)) return;
         window.showBlock(i, data);
     }
     if (behaviour_.beepAfterRead) app_.api().rf_beep(icdev, kBeepTime);
-    app_.mainFrame()->ShowSuccess(messages_.sectorRead);
+    app_.results().ShowSuccess(messages_.sectorRead);
 }
 
 void ClassicSectorOps::write(OperationWindow& window) {
     const int block = window.writeBlock();
+    unsigned char data[OperationWindow::kBlockSize];
+    window.blockData(block, data);
+    // A trailer with broken access bytes would lock the sector for good: refuse it before anything is sent.
+    if (block == 3 && (window.accessBits().byteCount() < 3 || !accessBytesConsistent(data))) {
+        app_.boxes().error(owner_, messages_.badAccessBits);
+        return;
+    }
     const auto confirmTrailer = [&] {
         return block != 3 || app_.boxes().confirm(owner_, messages_.confirmTrailer, QStringLiteral("Warning"),
                                                   MessageBoxes::Exclamation);
@@ -115,9 +127,7 @@ void ClassicSectorOps::write(OperationWindow& window) {
     if (!ready(window.key(), confirmTrailer)) return;
     const int sector = window.sector();
     if (!authenticate(window.keyA(), sector, window.key())) return;
-    unsigned char data[OperationWindow::kBlockSize];
-    window.blockData(block, data);
     const int code = app_.api().rf_M1_write(app_.CurrentConnection.icdev(),
                                             static_cast<unsigned char>(4 * sector + block), data);
-    if (succeeded(code, "rf_M1_write")) app_.mainFrame()->ShowSuccess(messages_.blockWritten);
+    if (succeeded(code, "rf_M1_write")) app_.results().ShowSuccess(messages_.blockWritten);
 }

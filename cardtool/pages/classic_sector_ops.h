@@ -8,9 +8,9 @@
 #include <QString>
 #include <functional>
 
-#include "pages/purse_group.h"
+#include "widgets/purse_group.h"
 
-class CTavistoApp;
+class AppContext;
 class HexEdit;
 class OperationWindow;
 class QWidget;
@@ -21,6 +21,8 @@ struct ClassicMessages {
     QString emptyAmount;  // Increase or Decrease without a value
     QString initialized, increased, decreased, balanceRead, sectorRead, blockWritten;
     QString confirmTrailer; // asked before block 3 is written
+    QString badAccessBits = QStringLiteral("The access bits must be three bytes, each condition matching its "
+                                           "inverted copy. Nothing was written.");
 };
 
 class ClassicSectorOps {
@@ -33,7 +35,7 @@ class ClassicSectorOps {
         std::function<void(qint32)> balanceShown = nullptr; // optional: after a balance was read and shown
     };
 
-    ClassicSectorOps(CTavistoApp& app, QWidget* owner, ClassicMessages messages, Behaviour behaviour);
+    ClassicSectorOps(AppContext& app, QWidget* owner, ClassicMessages messages, Behaviour behaviour);
 
     void purse(PurseGroup& group, PurseOp op);
     void read(OperationWindow& window);
@@ -42,10 +44,11 @@ class ClassicSectorOps {
   private:
     bool ready(const HexEdit& key, const std::function<bool()>& confirm);
     bool authenticate(bool keyA, int sector, const HexEdit& key);
-    // False, after reporting the failure and forgetting the card, unless code is 0.
-    bool succeeded(int code, const char* function);
+    // False, after reporting the failure and forgetting the card, unless code
+    // is 0 with the whole answer.
+    bool succeeded(int code, const char* function, bool shortAnswer = false);
 
-    CTavistoApp& app_;
+    AppContext& app_;
     QWidget* owner_;
     ClassicMessages messages_;
     Behaviour behaviour_;

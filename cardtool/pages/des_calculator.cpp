@@ -5,11 +5,12 @@
 #include <QPushButton>
 
 #include "chrome/accessible_names.h"
-#include "pages/hex_edit.h"
-#include "pages/message_boxes.h"
-#include "shell/app.h"
+#include "chrome/tab_order.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
+#include "widgets/hex_edit.h"
 
-CDesCalculatorDlg::CDesCalculatorDlg(CTavistoApp& app, QWidget* owner)
+CDesCalculatorDlg::CDesCalculatorDlg(AppContext& app, QWidget* owner)
     : QDialog(owner), app_(app), key_(new HexEdit(this, 16)), data_(new HexEdit(this, 64)),
       result_(new HexEdit(this)) {
     setObjectName("desCalculator");
@@ -39,6 +40,7 @@ CDesCalculatorDlg::CDesCalculatorDlg(CTavistoApp& app, QWidget* owner)
     setMinimumWidth(560);
     app_.catalog.translateWindow(this);
     nameControls(this);
+    orderTabsWhenShown(this);
 }
 
 void CDesCalculatorDlg::run(bool encrypt) {

@@ -5,13 +5,13 @@
 
 #include <QDialog>
 
-class CTavistoApp;
+class AppContext;
 class HexEdit;
 
 class CDesCalculatorDlg : public QDialog {
     Q_OBJECT
   public:
-    CDesCalculatorDlg(CTavistoApp& app, QWidget* owner);
+    CDesCalculatorDlg(AppContext& app, QWidget* owner);
 
     void OnEncrypt() { run(true); }
     void OnDecrypt() { run(false); }
@@ -19,7 +19,7 @@ class CDesCalculatorDlg : public QDialog {
   private:
     void run(bool encrypt);
 
-    CTavistoApp& app_;
+    AppContext& app_;
     HexEdit* key_;
     HexEdit* data_;
     HexEdit* result_;

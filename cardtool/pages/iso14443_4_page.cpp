@@ -9,18 +9,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "pages/continuous_toggle.h"
-#include "pages/message_boxes.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
+#include "widgets/continuous_toggle.h"
 
 namespace {
 
-// The library's own code for an answer of the wrong length. A call that
-// returns 0 with too few bytes is a failure and must not read as success.
-constexpr int kWrongLength = -5;
-constexpr unsigned kMaxTimeoutMs = 100000;
 constexpr int kResetAttempts = 3;
 
 // Readers from model 0x35 on find the card and send RATS in two commands.
@@ -28,91 +23,9 @@ bool s_newReader = false;
 
 } // namespace
 
-// ---- pages that send APDUs ---------------------------------------------------
-
-CosCommandPage::CosCommandPage(CTavistoApp& app, QWidget* parent, const QString& bookFile)
-    : CardPage(app, parent), timeout_(new DigitEdit(this)), command_(makeHex("cosCommand")),
-      bookButton_(makeButton("...", "commandBook", [this] { openBook(); })),
-      sendButton_(makeButton("Send", "send", [this] { sendCommand(); })), answers_(new QPlainTextEdit(this)),
-      clearButton_(makeButton("Clear", "clear", [this] { clearAnswers(); })),
-      book_(app.AppDir + QLatin1Char('/') + bookFile) {
-    timeout_->setObjectName("timeout");
-    timeout_->setValue(2000);
-    timeout_->setMaximumWidth(80);
-    command_->setMinimumWidth(260);
-    bookButton_->setMaximumWidth(28);
-    bookButton_->setAccessibleDescription("Command book");
-    answers_->setObjectName("answers");
-    answers_->setReadOnly(true);
-    book_.load();
-}
-
-CosCommandPage::~CosCommandPage() {
-    // An installed program may sit in a folder the user cannot write to: the
-    // book is then simply not kept.
-    if (book_.changed()) book_.save();
-}
-
-std::optional<unsigned> CosCommandPage::timeoutMs() const {
-    bool number = false;
-    const int value = timeout_->text().trimmed().toInt(&number);
-    if (!number || value < 0 || static_cast<unsigned>(value) > kMaxTimeoutMs) return std::nullopt;
-    return static_cast<unsigned>(value);
-}
-
-void CosCommandPage::refuse(const QString& text) {
-    boxes().show(this, app_.Translate(text), app_.Translate("Error"), MessageBoxes::Stop, MessageBoxes::Ok);
-}
-
-void CosCommandPage::send(const QString& failName, const Exchange& exchange) {
-    // A time-out the reader cannot be given is refused rather than sent as something else.
-    const std::optional<unsigned> timeout = timeoutMs();
-    if (!timeout) {
-        refuse("Please enter an integer between 0 and 100000.");
-        return;
-    }
-    if (!requireConnection()) return;
-    const QByteArray command = command_->bytes();
-    if (command.isEmpty()) {
-        refuse("COS command is NULL!");
-        return;
-    }
-    if (command.size() > kMaxCommandBytes) {
-        refuse("COS command is longer than 255 bytes!");
-        return;
-    }
-    // Booked before sending: a command that fails is worth picking again too.
-    book_.add(HexEdit::format(command));
-    unsigned char request[kMaxCommandBytes] = {};
-    std::memcpy(request, command.constData(), static_cast<size_t>(command.size()));
-    unsigned char answer[256] = {};
-    unsigned char length = 0;
-    const int code = exchange(request, static_cast<unsigned char>(command.size()), answer, &length, *timeout);
-    if (code != 0) {
-        result().ShowResult(code, failName);
-        return;
-    }
-    answers_->moveCursor(QTextCursor::End);
-    answers_->insertPlainText(HexEdit::format(QByteArray(reinterpret_cast<const char*>(answer), length)) +
-                              QStringLiteral("\n\n"));
-    answers_->ensureCursorVisible();
-    result().ShowSuccess("Send operation success");
-}
-
-void CosCommandPage::clearAnswers() {
-    answers_->clear();
-    result().ShowSuccess("Clear display info successful!");
-}
-
-void CosCommandPage::openBook() {
-    CommandBookDialog dialog(book_, app_.catalog, this);
-    connect(&dialog, &CommandBookDialog::entryChosen, command_, &QLineEdit::setText);
-    dialog.exec();
-}
-
 // ---- ISO 14443-4 ---------------------------------------------------------------
 
-CIso14443_4Dlg::CIso14443_4Dlg(CTavistoApp& app, QWidget* parent)
+CIso14443_4Dlg::CIso14443_4Dlg(AppContext& app, QWidget* parent)
     : CosCommandPage(app, parent, "cosbooks.j"), typeA_(new QRadioButton("Type A", this)),
       typeB_(new QRadioButton("Type B", this)), csn_(makeHex("csn")), pupi_(makeHex("pupi")),
       resetInfo_(makeHex("resetInfo")) {
@@ -210,8 +123,7 @@ bool CIso14443_4Dlg::resetTypeA() {
             result().ShowResult(code, "rf_search_type_a");
             return false;
         }
-        // Three bytes of card information, then the serial number.
-        csn_->showBytes(answer + 3, std::min<int>(uidLength, std::max(length - 3, 0)));
+        csn_->showBytes(TypeASerial(answer, length, uidLength));
         unsigned char ats[256] = {};
         unsigned char atsLength = 0;
         code = api().rf_iso14443_4_type_a_reset(icdev(), ats, &atsLength);
@@ -241,10 +153,7 @@ bool CIso14443_4Dlg::resetTypeB() {
     unsigned char atqb[256] = {};
     unsigned char length = 0;
     const int code = api().rf_atqb(icdev(), 1, atqb, &length);
-    if (code != 0 || length != 12) {
-        result().ShowResult(code != 0 ? code : kWrongLength, "rf_atqb");
-        return false;
-    }
+    if (!report(code, "rf_atqb", QString(), length != 12)) return false;
     std::memcpy(&pupiValue_, atqb + 1, 4);
     pupi_->showBytes(atqb + 1, 4);
     resetInfo_->showBytes(atqb, 12);

@@ -6,23 +6,21 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "pages/message_boxes.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
 
 namespace {
 
 // The library's own code for an answer of the wrong length. A call that
 // returns 0 with too few bytes is a failure and must not read as success.
-constexpr int kWrongLength = -5;
 constexpr int kBlockSize = 4;
 constexpr int kColumns = 4;
 constexpr int kRowsPerColumn = CIso15693Dlg::kBlocks / kColumns;
 
 // Grid geometry, in pixels.
 constexpr int kMargin = 10;
-constexpr int kRowHeight = 18;
-constexpr int kRowStep = kRowHeight + 4;
+constexpr int kRowHeight = 18; // the least; a style with taller fields gets taller rows
+constexpr int kRowGap = 4;
 constexpr int kNarrowWidth = 20; // block numbers and status fields
 constexpr int kGap = 4;
 constexpr int kColumnGap = 12;
@@ -32,7 +30,7 @@ constexpr unsigned char kReadFlags = 0x02;
 
 } // namespace
 
-CIso15693Dlg::CIso15693Dlg(CTavistoApp& app, QWidget* parent)
+CIso15693Dlg::CIso15693Dlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), controls_(new QWidget(this)), uid_(makeHex("uid", 8)),
       dsfid_(makeHex("dsfid", 1)), afi_(makeHex("afi", 1)), block_(makeList("blockNumber")) {
     controls_->setObjectName("controls");
@@ -48,10 +46,10 @@ CIso15693Dlg::CIso15693Dlg(CTavistoApp& app, QWidget* parent)
     left->addWidget(uid_, 0, 1, 1, 3);
     left->addWidget(makeButton("Inventory", "inventory", [this] { inventory(); }), 1, 1);
     left->addWidget(makeButton("Get Infomation", "getInformation", [this] { getInformation(); }), 1, 2, 1, 2);
-    addByteRow(left, 2, "DSFID", dsfid_, "Please input data in DSFID field", api().ISO15693_Write_DSFID,
-               api().ISO15693_Lock_DSFID);
-    addByteRow(left, 3, "AFI", afi_, "Please input data in AFI field", api().ISO15693_Write_AFI,
-               api().ISO15693_Lock_AFI);
+    addByteRow(left, 2, "DSFID", dsfid_, "Please input data in DSFID field", &ReaderApi::ISO15693_Write_DSFID,
+               &ReaderApi::ISO15693_Lock_DSFID);
+    addByteRow(left, 3, "AFI", afi_, "Please input data in AFI field", &ReaderApi::ISO15693_Write_AFI,
+               &ReaderApi::ISO15693_Lock_AFI);
     left->addWidget(makeLabel("Block", block_), 4, 0);
     left->addWidget(block_, 4, 1);
     left->addWidget(makeButton("Write", "writeBlock", [this] { writeBlock(); }), 4, 2);
@@ -120,19 +118,21 @@ void CIso15693Dlg::layOutFor(int screenWidth) {
     const int minimumColumn = 2 * kNarrowWidth + 2 * kGap + kColumnGap + 60;
     const int columnWidth = std::max(minimumColumn, (width() - kMargin - gridLeft) / kColumns);
     const int dataWidth = columnWidth - 2 * kNarrowWidth - 2 * kGap - kColumnGap;
+    const int rowHeight = std::max(kRowHeight, data_.front()->sizeHint().height());
     for (int column = 0; column < kColumns; ++column) {
         const int x = gridLeft + column * columnWidth;
         const int dataX = x + kNarrowWidth + kGap;
         const int statusX = dataX + dataWidth + kGap;
-        headers_[2 * column]->setGeometry(dataX, kMargin, dataWidth, kRowHeight);
+        // The block header leaves room for the wider status header beside it.
+        headers_[2 * column]->setGeometry(dataX, kMargin, dataWidth - kNarrowWidth, rowHeight);
         // The status header is wider than its fields; it is centred over them.
-        headers_[2 * column + 1]->setGeometry(statusX - kNarrowWidth, kMargin, 3 * kNarrowWidth, kRowHeight);
+        headers_[2 * column + 1]->setGeometry(statusX - kNarrowWidth, kMargin, 3 * kNarrowWidth, rowHeight);
         for (int row = 0; row < kRowsPerColumn; ++row) {
             const int block = column * kRowsPerColumn + row;
-            const int y = kMargin + (row + 1) * kRowStep;
-            labels_[block]->setGeometry(x, y, kNarrowWidth, kRowHeight);
-            data_[block]->setGeometry(dataX, y, dataWidth, kRowHeight);
-            status_[block]->setGeometry(statusX, y, kNarrowWidth, kRowHeight);
+            const int y = kMargin + (row + 1) * (rowHeight + kRowGap);
+            labels_[block]->setGeometry(x, y, kNarrowWidth, rowHeight);
+            data_[block]->setGeometry(dataX, y, dataWidth, rowHeight);
+            status_[block]->setGeometry(statusX, y, kNarrowWidth, rowHeight);
         }
     }
 }
@@ -145,10 +145,7 @@ void CIso15693Dlg::clearGrid() {
 }
 
 void CIso15693Dlg::report(int code, const QString& function) {
-    if (code != 0)
-        result().ShowResult(code, function);
-    else
-        result().ShowSuccess(function + QStringLiteral(" successful"));
+    CardPage::report(code, function, function + QStringLiteral(" successful"));
 }
 
 void CIso15693Dlg::search(const SearchAnswer& shape,
@@ -167,10 +164,7 @@ void CIso15693Dlg::search(const SearchAnswer& shape,
     unsigned char answer[256] = {};
     unsigned char length = 0;
     code = call(answer, &length);
-    if (code != 0 || length < shape.minLength) {
-        result().ShowResult(code != 0 ? code : kWrongLength, shape.function);
-        return;
-    }
+    if (!CardPage::report(code, shape.function, QString(), length < shape.minLength)) return;
     uid_->showBytes(answer + 1, 8);
     dsfid_->showBytes(answer + shape.dsfidAt, 1);
     if (shape.afiAt >= 0) afi_->showBytes(answer + shape.afiAt, 1);
@@ -198,13 +192,13 @@ void CIso15693Dlg::writeByte(HexEdit* field, const QString& emptyText, const QSt
         boxes().error(this, emptyText);
         return;
     }
-    report(write(icdev(), writeFlags(), uid, static_cast<unsigned char>(value[0])), function);
+    report((api().*write)(icdev(), writeFlags(), uid, static_cast<unsigned char>(value[0])), function);
 }
 
 void CIso15693Dlg::lock(const QString& function, Lock call) {
     unsigned char uid[8] = {};
     if (!addressed(uid)) return;
-    report(call(icdev(), writeFlags(), uid), function);
+    report((api().*call)(icdev(), writeFlags(), uid), function);
 }
 
 void CIso15693Dlg::read() {
@@ -228,10 +222,8 @@ bool CIso15693Dlg::readData(unsigned char* uid, std::span<const Chunk> chunks) {
         const int code =
             api().ISO15693_Read(icdev(), kReadFlags, uid, static_cast<unsigned char>(chunk.first),
                                 static_cast<unsigned char>(chunk.count), data, &length);
-        if (code != 0 || length < kBlockSize * chunk.count) {
-            result().ShowResult(code != 0 ? code : kWrongLength, "ISO15693_Read");
+        if (!CardPage::report(code, "ISO15693_Read", QString(), length < kBlockSize * chunk.count))
             return false;
-        }
         for (int k = 0; k < chunk.count; ++k)
             data_[chunk.first + k]->showBytes(data + kBlockSize * k, kBlockSize);
     }
@@ -245,10 +237,8 @@ bool CIso15693Dlg::readSecurity(unsigned char* uid, std::span<const Chunk> chunk
         const int code = api().ISO15693_Get_Block_Security(
             icdev(), kReadFlags, uid, static_cast<unsigned char>(chunk.first),
             static_cast<unsigned char>(chunk.count), status, &length);
-        if (code != 0 || length != chunk.count) {
-            result().ShowResult(code != 0 ? code : kWrongLength, "ISO15693_Get_Block_Security");
+        if (!CardPage::report(code, "ISO15693_Get_Block_Security", QString(), length != chunk.count))
             return false;
-        }
         for (int k = 0; k < chunk.count; ++k)
             status_[chunk.first + k]->showBytes(status + k, 1);
     }

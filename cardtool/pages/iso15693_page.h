@@ -13,6 +13,7 @@
 #include <span>
 
 #include "pages/card_page.h"
+#include "services/reader_api.h"
 
 class QComboBox;
 class QGridLayout;
@@ -23,7 +24,7 @@ class CIso15693Dlg : public CardPage {
   public:
     static constexpr int kBlocks = 64;
 
-    CIso15693Dlg(CTavistoApp& app, QWidget* parent);
+    CIso15693Dlg(AppContext& app, QWidget* parent);
 
     bool fillsView() const override { return true; }
     // The left-hand controls, centred vertically on screens 1024 pixels wide or
@@ -47,8 +48,9 @@ class CIso15693Dlg : public CardPage {
         int first;
         int count;
     };
-    using ByteWrite = int (*)(unsigned short, unsigned char, unsigned char*, unsigned char);
-    using Lock = int (*)(unsigned short, unsigned char, unsigned char*);
+    // Entries of the binding, looked up when the button is pressed.
+    using ByteWrite = decltype(&ReaderApi::ISO15693_Write_DSFID);
+    using Lock = decltype(&ReaderApi::ISO15693_Lock_DSFID);
 
     // A row of a one-byte field with its Write and Lock buttons (DSFID, AFI).
     void addByteRow(QGridLayout* grid, int row, const QString& name, HexEdit* field, const QString& emptyText,

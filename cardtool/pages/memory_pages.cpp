@@ -6,15 +6,14 @@
 #include <QPushButton>
 
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
 
 namespace {
 constexpr int kPageSize = 4;
 constexpr int kRowsPerColumn = 8;
 } // namespace
 
-MemoryCardPage::MemoryCardPage(CTavistoApp& app, QWidget* parent, const QString& serialCaption, int pages,
+MemoryCardPage::MemoryCardPage(AppContext& app, QWidget* parent, const QString& serialCaption, int pages,
                                int splitPage)
     : CardPage(app, parent), serial_(makeHex("serialNumber")), pageList_(makeList("pageAddress")),
       splitPage_(splitPage) {
@@ -92,7 +91,7 @@ void MemoryCardPage::showPage(int page, const unsigned char data[4]) {
 
 // ---- Ultralight ------------------------------------------------------------
 
-CUltraLightDlg::CUltraLightDlg(CTavistoApp& app, QWidget* parent)
+CUltraLightDlg::CUltraLightDlg(AppContext& app, QWidget* parent)
     : MemoryCardPage(app, parent, "SN0.......SN6", 16, 2) {
     finishInit();
     // The second half has no caption of its own.
@@ -125,10 +124,8 @@ void CUltraLightDlg::read() {
         unsigned char data[16] = {};
         unsigned char length = 0;
         const int code = api().rf_M1_read(icdev(), static_cast<unsigned char>(4 * group), data, &length);
-        if (code != 0 || length != 16) {
-            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(group));
+        if (!report(code, QStringLiteral("Read page: %1 failed!").arg(group), QString(), length != 16))
             return;
-        }
         for (int i = 0; i < 4; ++i)
             showPage(4 * group + i, data + kPageSize * i);
     }
@@ -140,16 +137,13 @@ void CUltraLightDlg::write() {
     const int page = chosenPage();
     unsigned char data[kPageSize] = {};
     pageData(page, data);
-    const int code = api().rf_ul_write(icdev(), static_cast<unsigned char>(page), data);
-    if (code != 0)
-        result().ShowResult(code, "rf_ul_write");
-    else
-        result().ShowSuccess("Write card successfully");
+    report(api().rf_ul_write(icdev(), static_cast<unsigned char>(page), data), "rf_ul_write",
+           "Write card successfully");
 }
 
 // ---- ICODE1 -----------------------------------------------------------------
 
-CIcode1Dlg::CIcode1Dlg(CTavistoApp& app, QWidget* parent) : MemoryCardPage(app, parent, "SN0.......SN7", 32) {
+CIcode1Dlg::CIcode1Dlg(AppContext& app, QWidget* parent) : MemoryCardPage(app, parent, "SN0.......SN7", 32) {
     auto* note = new QLabel(
         "Before Operate the first four blocks of the card, Making sure to read the card datasheet first!",
         this);
@@ -182,10 +176,7 @@ void CIcode1Dlg::read() {
     for (int page = 0; page < pageFields_.size(); ++page) {
         unsigned char data[kPageSize] = {};
         const int code = api().rf_ICODE1_Read(icdev(), static_cast<unsigned char>(page), data);
-        if (code != 0) {
-            result().ShowResult(code, QStringLiteral("Read page: %1 failed!").arg(page));
-            return;
-        }
+        if (!report(code, QStringLiteral("Read page: %1 failed!").arg(page))) return;
         showPage(page, data);
     }
     result().ShowSuccess("Read card successfully");
@@ -196,9 +187,6 @@ void CIcode1Dlg::write() {
     const int page = chosenPage();
     unsigned char data[kPageSize] = {};
     pageData(page, data);
-    const int code = api().rf_ICODE1_Write(icdev(), static_cast<unsigned char>(page), data);
-    if (code != 0)
-        result().ShowResult(code, "rf_ICODE1_Write");
-    else
-        result().ShowSuccess("Write card successfully");
+    report(api().rf_ICODE1_Write(icdev(), static_cast<unsigned char>(page), data), "rf_ICODE1_Write",
+           "Write card successfully");
 }

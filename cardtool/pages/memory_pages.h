@@ -15,7 +15,7 @@ class MemoryCardPage : public CardPage {
     Q_OBJECT
   protected:
     // splitPage: a page shown as two 2-byte fields (Ultralight's lock-byte page), or -1.
-    MemoryCardPage(CTavistoApp& app, QWidget* parent, const QString& serialCaption, int pages,
+    MemoryCardPage(AppContext& app, QWidget* parent, const QString& serialCaption, int pages,
                    int splitPage = -1);
 
     void clearPages();
@@ -38,7 +38,7 @@ class MemoryCardPage : public CardPage {
 class CUltraLightDlg : public MemoryCardPage {
     Q_OBJECT
   public:
-    CUltraLightDlg(CTavistoApp& app, QWidget* parent);
+    CUltraLightDlg(AppContext& app, QWidget* parent);
 
   private:
     void search() override;
@@ -49,7 +49,7 @@ class CUltraLightDlg : public MemoryCardPage {
 class CIcode1Dlg : public MemoryCardPage {
     Q_OBJECT
   public:
-    CIcode1Dlg(CTavistoApp& app, QWidget* parent);
+    CIcode1Dlg(AppContext& app, QWidget* parent);
 
   private:
     void search() override;

@@ -8,13 +8,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "pages/continuous_toggle.h"
-#include "pages/operation_window.h"
-#include "pages/plain_box.h"
-#include "pages/purse_group.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "widgets/continuous_toggle.h"
+#include "widgets/operation_window.h"
+#include "widgets/plain_box.h"
+#include "widgets/purse_group.h"
 
 namespace {
 
@@ -48,7 +47,7 @@ ClassicMessages mifareOneMessages() {
 
 } // namespace
 
-CMifareOneDlg::CMifareOneDlg(CTavistoApp& app, QWidget* parent)
+CMifareOneDlg::CMifareOneDlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), cardNumber_(makeHex("cardNumber")), velmo_(new QCheckBox("Velmo", this)),
       ops_(app, this, mifareOneMessages(),
            {.beepAfterRead = true,
@@ -136,9 +135,7 @@ bool CMifareOneDlg::nextCardSearch() {
         cardNumber_->clear();
         return false;
     }
-    // Three bytes of card information come before the serial number.
-    cardNumber_->showBytes(answer + 3,
-                           std::min({static_cast<int>(uidLength), 16, static_cast<int>(length) - 3}));
+    cardNumber_->showBytes(TypeASerial(answer, length, uidLength));
     cardFound_ = true;
     result().ShowSuccess("Search card successfully");
     return true;

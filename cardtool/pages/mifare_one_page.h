@@ -17,7 +17,7 @@ class QCheckBox;
 class CMifareOneDlg : public CardPage {
     Q_OBJECT
   public:
-    CMifareOneDlg(CTavistoApp& app, QWidget* parent);
+    CMifareOneDlg(AppContext& app, QWidget* parent);
 
   private:
     // The common Type A search, then the serial number on the display.

@@ -11,11 +11,10 @@
 #include <QVBoxLayout>
 #include <vector>
 
-#include "pages/number_format.h"
-#include "pages/operation_window.h"
-#include "pages/plain_box.h"
-#include "pages/purse_group.h"
-#include "shell/main_frame.h"
+#include "widgets/number_format.h"
+#include "widgets/operation_window.h"
+#include "widgets/plain_box.h"
+#include "widgets/purse_group.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ QString fullKey() { return QString(2 * kAesKeyBytes, u'F'); }
 QList<int> everyBlock(int) { return {0, 1, 2, 3}; }
 
 // The level pages list 32 sectors and their four blocks by name.
-PurseLayout plusPurse(const CTavistoApp& app, const QString& name, int keyBytes) {
+PurseLayout plusPurse(const AppContext& app, const QString& name, int keyBytes) {
     return {.name = name,
             .sectors = kSectors,
             .sectorFormat = app.Translate("Sector %02d"),
@@ -40,7 +39,7 @@ PurseLayout plusPurse(const CTavistoApp& app, const QString& name, int keyBytes)
             .decimalLength = kValueLength};
 }
 
-WindowLayout plusWindow(const CTavistoApp& app, const QString& name, int keyBytes,
+WindowLayout plusWindow(const AppContext& app, const QString& name, int keyBytes,
                         std::array<int, 3> trailer) {
     return {.name = name,
             .sectors = kSectors,
@@ -57,7 +56,7 @@ QString withCode(const char* pattern, int code) { return QString::asprintf(patte
 
 // ---- what every level page has ----------------------------------------------
 
-MfpLevelPage::MfpLevelPage(CTavistoApp& app, QWidget* parent, MfpCard& card, int level)
+MfpLevelPage::MfpLevelPage(AppContext& app, QWidget* parent, MfpCard& card, int level)
     : CardPage(app, parent), card_(card), form_(new QVBoxLayout(this)) {
     // The note is the catalog's text under its key; the form above it is the level's own.
     QString text = app_.Translate(QStringLiteral("mfptips_operate_level%1").arg(level));
@@ -81,7 +80,7 @@ unsigned short MfpLevelPage::address(const HexEdit& field) {
 
 // ---- level 0: personalisation --------------------------------------------------
 
-CMfpLevel0Dlg::CMfpLevel0Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card)
+CMfpLevel0Dlg::CMfpLevel0Dlg(AppContext& app, QWidget* parent, MfpCard& card)
     : MfpLevelPage(app, parent, card, 0), failed_(new QListWidget(this)) {
     auto* rows = new QGridLayout;
     for (int row = 0; row < 4; ++row) {
@@ -185,7 +184,7 @@ ClassicMessages levelOneMessages() {
 
 } // namespace
 
-CMfpLevel1Dlg::CMfpLevel1Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card)
+CMfpLevel1Dlg::CMfpLevel1Dlg(AppContext& app, QWidget* parent, MfpCard& card)
     : MfpLevelPage(app, parent, card, 1), ops_(app, this, levelOneMessages(),
                                                {.keyBeforeCard = true,
                                                 .findCard = [this] { return card_.ensureCard(false); },
@@ -246,7 +245,7 @@ void CMfpLevel1Dlg::switchLevel() {
 
 // ---- level 2 ----------------------------------------------------------------------
 
-CMfpLevel2Dlg::CMfpLevel2Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card)
+CMfpLevel2Dlg::CMfpLevel2Dlg(AppContext& app, QWidget* parent, MfpCard& card)
     : MfpLevelPage(app, parent, card, 2), switchKey_(makeHex("level2SwitchKey", kAesKeyBytes)) {
     // Level 3 is the only way up from here: the switch sends it whatever the list shows.
     QComboBox* level = makeList("level2SwitchTo");
@@ -282,7 +281,7 @@ void CMfpLevel2Dlg::switchLevel() {
 
 // ---- level 3: AES ------------------------------------------------------------------
 
-CMfpLevel3Dlg::CMfpLevel3Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card)
+CMfpLevel3Dlg::CMfpLevel3Dlg(AppContext& app, QWidget* parent, MfpCard& card)
     : MfpLevelPage(app, parent, card, 3),
       purse_(new PurseGroup(
           plusPurse(app, "level3Purse", kAesKeyBytes), [this](PurseOp op) { purse(op); }, this)),

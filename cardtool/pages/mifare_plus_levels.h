@@ -34,7 +34,7 @@ class MfpLevelPage : public CardPage {
     virtual void nameParts() {}
 
   protected:
-    MfpLevelPage(CTavistoApp& app, QWidget* parent, MfpCard& card, int level);
+    MfpLevelPage(AppContext& app, QWidget* parent, MfpCard& card, int level);
 
     bool requireReader();
     // A 2-byte address field, most significant byte first.
@@ -47,7 +47,7 @@ class MfpLevelPage : public CardPage {
 class CMfpLevel0Dlg : public MfpLevelPage {
     Q_OBJECT
   public:
-    CMfpLevel0Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card);
+    CMfpLevel0Dlg(AppContext& app, QWidget* parent, MfpCard& card);
 
   private:
     void writeRow(int row);
@@ -62,7 +62,7 @@ class CMfpLevel0Dlg : public MfpLevelPage {
 class CMfpLevel1Dlg : public MfpLevelPage {
     Q_OBJECT
   public:
-    CMfpLevel1Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card);
+    CMfpLevel1Dlg(AppContext& app, QWidget* parent, MfpCard& card);
     void nameParts() override;
 
   private:
@@ -78,7 +78,7 @@ class CMfpLevel1Dlg : public MfpLevelPage {
 class CMfpLevel2Dlg : public MfpLevelPage {
     Q_OBJECT
   public:
-    CMfpLevel2Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card);
+    CMfpLevel2Dlg(AppContext& app, QWidget* parent, MfpCard& card);
 
   private:
     void switchLevel();
@@ -89,7 +89,7 @@ class CMfpLevel2Dlg : public MfpLevelPage {
 class CMfpLevel3Dlg : public MfpLevelPage {
     Q_OBJECT
   public:
-    CMfpLevel3Dlg(CTavistoApp& app, QWidget* parent, MfpCard& card);
+    CMfpLevel3Dlg(AppContext& app, QWidget* parent, MfpCard& card);
     void nameParts() override;
 
   private:

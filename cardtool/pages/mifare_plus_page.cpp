@@ -8,10 +8,9 @@
 #include <algorithm>
 
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
 
-CMifarePlusDlg::CMifarePlusDlg(CTavistoApp& app, QWidget* parent)
+CMifarePlusDlg::CMifarePlusDlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), cardNumber_(makeHex("cardNumber")), resetInfo_(makeHex("resetInfo")),
       levels_(new QTabWidget(this)) {
     auto* header = new QGridLayout;
@@ -57,8 +56,7 @@ bool CMifarePlusDlg::searchCard() {
                                        return a.rf_search_type_a(dev, 0x52, answer, &length, &uidLength);
                                    }}});
     if (!found) return false;
-    // Three bytes of card information come before the serial number.
-    cardNumber_->showBytes(answer + 3, std::min(static_cast<int>(uidLength), 16));
+    cardNumber_->showBytes(TypeASerial(answer, length, uidLength));
     result().ShowSuccess(app_.Translate("rf_search_type_a"));
     cardFound_ = true;
     return true;

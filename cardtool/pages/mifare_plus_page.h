@@ -13,7 +13,7 @@ class QTabWidget;
 class CMifarePlusDlg : public CardPage, public MfpCard {
     Q_OBJECT
   public:
-    CMifarePlusDlg(CTavistoApp& app, QWidget* parent);
+    CMifarePlusDlg(AppContext& app, QWidget* parent);
 
     bool ensureCard(bool withReset) override;
     void cardLost() override { cardFound_ = false; }

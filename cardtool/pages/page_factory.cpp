@@ -1,8 +1,5 @@
 #include "pages/page_factory.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
-
 #include "pages/at88rf020_page.h"
 #include "pages/card_page.h"
 #include "pages/iso14443_4_page.h"
@@ -12,30 +9,9 @@
 #include "pages/mifare_plus_page.h"
 #include "pages/sam_page.h"
 #include "pages/st_pages.h"
-#include "shell/app.h"
+#include "services/app_context.h"
 
-namespace {
-
-// A card type whose page is still to come: the page names its card type.
-class PendingPage : public CardPage {
-  public:
-    PendingPage(int cardType, CTavistoApp& app, QWidget* parent) : CardPage(app, parent) {
-        auto* layout = new QVBoxLayout(this);
-        auto* name = new QLabel(this);
-        name->setObjectName("cardTypeName");
-        QFont font = name->font();
-        font.setPointSize(font.pointSize() * 2);
-        name->setFont(font);
-        layout->addWidget(name, 0, Qt::AlignCenter);
-        finishInit();
-        // A card family's name is the same in every language.
-        name->setText(CTavistoApp::CardTypeName(cardType).trimmed());
-    }
-};
-
-} // namespace
-
-QWidget* CreatePage(int cardType, CTavistoApp& app, QWidget* parent) {
+QWidget* CreatePage(int cardType, AppContext& app, QWidget* parent) {
     switch (cardType) {
     case 0:
         return new CUltraLightDlg(app, parent);
@@ -58,6 +34,6 @@ QWidget* CreatePage(int cardType, CTavistoApp& app, QWidget* parent) {
     case 9:
         return new CIcode1Dlg(app, parent);
     default:
-        return new PendingPage(cardType, app, parent);
+        return nullptr;
     }
 }

@@ -1,7 +1,7 @@
 // The page of each card type.
 #pragma once
 
-class CTavistoApp;
+class AppContext;
 class QWidget;
 
-QWidget* CreatePage(int cardType, CTavistoApp& app, QWidget* parent);
+QWidget* CreatePage(int cardType, AppContext& app, QWidget* parent);

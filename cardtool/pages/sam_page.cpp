@@ -9,15 +9,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "pages/hex_edit.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "widgets/hex_edit.h"
 
 namespace {
 const QStringList kRates{"9600", "19200", "38400", "55800", "57600", "115200", "230400"};
 } // namespace
 
-CSamDlg::CSamDlg(CTavistoApp& app, QWidget* parent)
+CSamDlg::CSamDlg(AppContext& app, QWidget* parent)
     : CosCommandPage(app, parent, "samcosbooks.j"), samNo_(makeList("samNo")),
       resetRate_(makeList("resetRate")), ppsRate_(makeList("ppsRate")), resetInfo_(makeHex("resetInfo")) {
     for (int slot = 1; slot <= 4; ++slot)

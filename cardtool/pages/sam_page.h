@@ -3,14 +3,14 @@
 // exchanges APDUs, remembered in a command book of its own ("samcosbooks.j").
 #pragma once
 
-#include "pages/iso14443_4_page.h"
+#include "pages/cos_command_page.h"
 
 class QComboBox;
 
 class CSamDlg : public CosCommandPage {
     Q_OBJECT
   public:
-    CSamDlg(CTavistoApp& app, QWidget* parent);
+    CSamDlg(AppContext& app, QWidget* parent);
 
     // The slot the page talks to, 1 to 4.
     unsigned char slot() const { return slot_; }

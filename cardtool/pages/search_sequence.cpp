@@ -4,9 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "pages/hex_edit.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "widgets/hex_edit.h"
 
 bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& steps) {
     for (int attempt = 0; attempt < attempts; ++attempt) {
@@ -26,8 +25,15 @@ bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& 
     return false;
 }
 
-bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& cardFound) {
-    ResultSink& result = *app.mainFrame();
+QByteArray TypeASerial(const unsigned char* answer, int length, int uidLength) {
+    constexpr int kCardInfo = 3;
+    constexpr int kMostKept = 16;
+    const int kept = std::clamp(std::min({uidLength, kMostKept, length - kCardInfo}), 0, kMostKept);
+    return QByteArray(reinterpret_cast<const char*>(answer + kCardInfo), kept);
+}
+
+bool FindTypeACard(AppContext& app, int attempts, HexEdit& cardNumber, bool& cardFound) {
+    ResultSink& result = app.results();
     if (!app.CurrentConnection.IsConnected()) {
         result.ShowError("Reader isn't connected!");
         return false;
@@ -49,9 +55,7 @@ bool FindTypeACard(CTavistoApp& app, int attempts, HexEdit& cardNumber, bool& ca
         cardFound = false;
         return false;
     }
-    // The answer is three bytes of card information, then the serial number.
-    const int kept = std::min({static_cast<int>(uidLength), 16, static_cast<int>(sizeof answer) - 3});
-    cardNumber.showBytes(answer + 3, kept);
+    cardNumber.showBytes(TypeASerial(answer, length, uidLength));
     cardFound = true;
     result.ShowSuccess("Search card successfully");
     return true;

@@ -12,10 +12,9 @@
 #include <functional>
 
 #include "chrome/accessible_names.h"
-#include "pages/message_boxes.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "services/app_context.h"
+#include "services/message_boxes.h"
 
 namespace {
 
@@ -42,7 +41,7 @@ class BlockGrid : public QWidget {
 
 // ---- shared -----------------------------------------------------------------
 
-StTagPage::StTagPage(CTavistoApp& app, QWidget* parent, int blockSize, const QString& lockCaption)
+StTagPage::StTagPage(AppContext& app, QWidget* parent, int blockSize, const QString& lockCaption)
     : CardPage(app, parent), blockSize_(blockSize), chipId_(makeHex("chipId", kChipIdBytes)),
       blockList_(makeList("blockAddress")), lockRegister_(makeHex("lockRegister", kLockBytes)),
       lockLabel_(makeLabel(lockCaption, lockRegister_)),
@@ -87,8 +86,8 @@ void StTagPage::readCard() {
     for (int block = 0; block < blocks_.size(); ++block) {
         unsigned char length = 0;
         const int code = readBlock(static_cast<unsigned char>(block), data, &length);
-        if (code != 0 || length != blockSize_) {
-            result().ShowResult(code, QStringLiteral("Read Block: %1 failed!").arg(block));
+        if (!report(code, QStringLiteral("Read Block: %1 failed!").arg(block), QString(),
+                    length != blockSize_)) {
             return;
         }
         blocks_[block]->showBytes(data, blockSize_);
@@ -127,7 +126,7 @@ void StTagPage::lockBlock() {
 
 // ---- SR176 ------------------------------------------------------------------
 
-CSr176Dlg::CSr176Dlg(CTavistoApp& app, QWidget* parent) : StTagPage(app, parent, 2, "Lock_REG") {
+CSr176Dlg::CSr176Dlg(AppContext& app, QWidget* parent) : StTagPage(app, parent, 2, "Lock_REG") {
     auto* controls = new QGridLayout;
     controls->addWidget(makeLabel("Chip - ID", chipId_), 0, 0);
     controls->addWidget(chipId_, 0, 1);
@@ -198,7 +197,7 @@ void CSr176Dlg::readLockRegister() {
 
 // ---- SRIX4K -----------------------------------------------------------------
 
-CSrix4kDlg::CSrix4kDlg(CTavistoApp& app, QWidget* parent)
+CSrix4kDlg::CSrix4kDlg(AppContext& app, QWidget* parent)
     : StTagPage(app, parent, 4, "Lock - REG"), uid_(makeHex("uid", 8)) {
     // "UID" is the same in every language: its caption is set after translation.
     auto* uidLabel = makeLabel(QString(), uid_);

@@ -29,7 +29,7 @@ class StTagPage : public CardPage {
 
   protected:
     // blockSize: bytes a block; lockCaption: the caption of the lock-register field.
-    StTagPage(CTavistoApp& app, QWidget* parent, int blockSize, const QString& lockCaption);
+    StTagPage(AppContext& app, QWidget* parent, int blockSize, const QString& lockCaption);
 
     // The family's calls, each returning the library's code.
     virtual int readBlock(unsigned char block, unsigned char* data, unsigned char* length) = 0;
@@ -59,7 +59,7 @@ class CSr176Dlg : public StTagPage {
   public:
     static constexpr int kBlocks = 16;
 
-    CSr176Dlg(CTavistoApp& app, QWidget* parent);
+    CSr176Dlg(AppContext& app, QWidget* parent);
 
     void readLockRegister();
 
@@ -83,7 +83,7 @@ class CSrix4kDlg : public StTagPage {
     static constexpr int kLabelId = 5500;
     static constexpr int kHeaderId = 6000;
 
-    CSrix4kDlg(CTavistoApp& app, QWidget* parent);
+    CSrix4kDlg(AppContext& app, QWidget* parent);
 
     bool fillsView() const override { return true; }
     void layOutFor(int screenWidth) override;

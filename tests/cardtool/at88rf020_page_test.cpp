@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/at88rf020_page.h"
-#include "pages/continuous_toggle.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "tool_fixture.h"
+#include "widgets/continuous_toggle.h"
 
 using namespace tooltest;
 

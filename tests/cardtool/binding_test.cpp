@@ -4,8 +4,8 @@
 #include <QDir>
 #include <QTest>
 
-#include "shell/app.h"
-#include "shell/reader_api.h"
+#include "app/app.h"
+#include "services/reader_api.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

@@ -1,5 +1,5 @@
 // The catalog reader against shipped and broken catalogs, and the translation of windows and menus.
-#include "shell/catalog.h"
+#include "services/catalog.h"
 #include "tool_fixture.h"
 
 #include <QComboBox>
@@ -85,6 +85,8 @@ class CatalogTest : public QObject {
         const QByteArray gb =
             gb18030.isValid() ? QByteArray(gb18030(QString::fromUtf8(connect))) : QByteArray();
         row("GB18030 file", gb, "Connect", "连接", 1);
+        // The stray pair reads as one GB18030 character, and the file as GB18030 whole.
+        row("UTF-8 with a stray byte", "# \x81@\n" + connect, "Connect", "连接", 1);
 
         QByteArray binary(64 * 1024, '\0');
         QRandomGenerator random(7);

@@ -12,9 +12,9 @@
 #include <QtEndian>
 
 #include "chrome/list_tips.h"
-#include "pages/command_book.h"
-#include "shell/catalog.h"
+#include "services/catalog.h"
 #include "tool_fixture.h"
+#include "widgets/command_book.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "pages/continuous_toggle.h"
-#include "pages/hex_edit.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/result_line.h"
 #include "pages/search_sequence.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/result_line.h"
 #include "tool_fixture.h"
+#include "widgets/continuous_toggle.h"
+#include "widgets/hex_edit.h"
 
 using namespace tooltest;
 
@@ -34,13 +34,15 @@ class ConventionsTest : public QObject {
         QTest::newRow("odd length") << 4 << "ABC" << none << "ABC" << QByteArray("\xAB\x0C", 2) << 1;
         QTest::newRow("lower case") << 4 << "0aff" << none << "0aff" << QByteArray("\x0A\xFF", 2) << 2;
         QTest::newRow("letters dropped") << 4 << "1g2z3-" << none << "123" << QByteArray("\x12\x03", 2) << 1;
-        QTest::newRow("three odd keys pass") << 4 << "%'." << none << "%'." << QByteArray("\x00\x00", 2) << 1;
+        QTest::newRow("arrow-key characters refused") << 4 << "%'." << none << "" << QByteArray() << 0;
+        QTest::newRow("separators dropped")
+            << 4 << " DE:AD" << none << "DEAD" << QByteArray("\xDE\xAD", 2) << 2;
         QTest::newRow("width limit") << 2 << "123456" << none << "1234" << QByteArray("\x12\x34", 2) << 2;
         QTest::newRow("13 chars, 6 bytes") << 8 << "FFFFFFFFFFFF1" << none << "FFFFFFFFFFFF1"
                                            << QByteArray("\xFF\xFF\xFF\xFF\xFF\xFF\x01", 7) << 6;
-        // With Ctrl held everything passes; what is not a hex digit reads as 0.
-        QTest::newRow("ctrl passes") << 4 << "zz" << Qt::KeyboardModifiers(Qt::ControlModifier) << "zz"
-                                     << QByteArray("\x00", 1) << 1;
+        // Ctrl with a letter is a shortcut, never a character.
+        QTest::newRow("ctrl types nothing")
+            << 4 << "zq" << Qt::KeyboardModifiers(Qt::ControlModifier) << "" << QByteArray() << 0;
     }
     void hexFieldTypingAndReading() {
         QFETCH(int, width);
@@ -49,7 +51,6 @@ class ConventionsTest : public QObject {
         HexEdit field(nullptr, width);
         for (QChar c : typed)
             QTest::keyClick(&field, c.toLatin1(), modifiers);
-        if (modifiers & Qt::ControlModifier) field.setText(typed); // what a paste brings in
         QTEST(field.text(), "text");
         QTEST(field.bytes(), "bytes");
         QTEST(field.byteCount(), "count");
@@ -97,6 +98,44 @@ class ConventionsTest : public QObject {
         QTest::newRow("success") << 0 << ""
                                  << "Operation success";
     }
+    void reportCall_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("shortAnswer");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole answer") << 0 << false << "Read card successfully";
+        QTest::newRow("short answer") << 0 << true << "Error: fffffffb ,Function: rf_at020_read";
+        QTest::newRow("failure") << -1 << true << "Error: ffffffff ,Function: rf_at020_read";
+    }
+    void reportCall() {
+        QFETCH(int, code);
+        QFETCH(bool, shortAnswer);
+        ResultLine line(nullptr);
+        const bool succeeded = ReportCall(line, code, "rf_at020_read", "Read card successfully", shortAnswer);
+        QTEST(line.text(), "text");
+        QCOMPARE(succeeded, !line.isError());
+    }
+
+    void typeASerialNumber_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("uidLength");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("4 bytes") << 7 << 4 << 4;
+        QTest::newRow("7 bytes") << 10 << 7 << 7;
+        QTest::newRow("answer shorter than told") << 5 << 4 << 2;
+        QTest::newRow("at most 16") << 40 << 20 << 16;
+        QTest::newRow("no room after the card information") << 2 << 4 << 0;
+    }
+    void typeASerialNumber() {
+        QFETCH(int, length);
+        QFETCH(int, uidLength);
+        unsigned char answer[256];
+        for (int i = 0; i < 256; ++i)
+            answer[i] = static_cast<unsigned char>(i);
+        const QByteArray serial = TypeASerial(answer, length, uidLength);
+        QTEST(int(serial.size()), "kept");
+        if (!serial.isEmpty()) QCOMPARE(serial.front(), char(3));
+    }
+
     void resultTexts() {
         QFETCH(int, code);
         QFETCH(QString, function);

@@ -10,11 +10,11 @@
 #include <QSet>
 #include <QTest>
 
+#include "app/about_dialog.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
 #include "connection/setting_dlg.h"
-#include "pages/about_dialog.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/des_calculator.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

@@ -1,6 +1,6 @@
 // The INI reader against the files readers and users actually write, and against files that are not INI
 // files at all.
-#include "shell/ini_file.h"
+#include "services/ini_file.h"
 #include "tool_fixture.h"
 
 #include <QDir>

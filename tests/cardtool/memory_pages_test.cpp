@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

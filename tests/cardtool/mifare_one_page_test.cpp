@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "pages/classic_sector_ops.h"
 #include "tool_fixture.h"
+#include "widgets/purse_group.h"
 
 using namespace tooltest;
 
@@ -58,6 +60,12 @@ class MifareOnePageTest : public QObject {
         QCOMPARE(tool.find<QComboBox>("window1WriteBlock")->count(), 4);
         QCOMPARE(tool.text("purseKey"), QString("FFFFFFFFFFFF"));
         QCOMPARE(tool.text("window2Key"), QString("FFFFFFFFFFFF"));
+        QCOMPARE(tool.find<QLineEdit>("purseDecimal")->maxLength(), 8);
+        // A long balance is shown whole; the typing limit comes back after it.
+        auto* purse = tool.page()->findChild<PurseGroup*>();
+        purse->showValue(-2147483647);
+        QCOMPARE(tool.text("purseDecimal"), QString("-2147483647"));
+        purse->clearValue();
         QCOMPARE(tool.find<QLineEdit>("purseDecimal")->maxLength(), 8);
         QCOMPARE(tool.find<QLineEdit>("purseBytes")->maxLength(), 8);
         QCOMPARE(tool.find<QLineEdit>("window1TrailerAccess")->maxLength(), 8);
@@ -249,26 +257,34 @@ class MifareOnePageTest : public QObject {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("block");
+        const QString key = "Please input 6 bytes key";
+        const QString access = ClassicMessages().badAccessBits;
         QTest::newRow("purse key") << "purseKey"
                                    << "FFFFFFFFFF"
-                                   << "purseIncrease"
-                                   << "Please input 6 bytes key";
+                                   << "purseIncrease" << key << 1;
         QTest::newRow("window key") << "window3Key"
                                     << ""
-                                    << "window3ReadCard"
-                                    << "Please input 6 bytes key";
+                                    << "window3ReadCard" << key << 1;
         QTest::newRow("write key") << "window2Key"
                                    << "FFFFFFFFFFF"
-                                   << "window2WriteCard"
-                                   << "Please input 6 bytes key";
+                                   << "window2WriteCard" << key << 1;
+        // A trailer whose access bytes disagree with their inverted copies would lock the sector.
+        QTest::newRow("access bits, a digit short") << "window2TrailerAccess"
+                                                    << "FF078"
+                                                    << "window2WriteCard" << access << 3;
+        QTest::newRow("access bits inconsistent") << "window2TrailerAccess"
+                                                  << "FF078169"
+                                                  << "window2WriteCard" << access << 3;
     }
     void refusedInputSendsNothing() {
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QString, button);
         QFETCH(QString, box);
+        QFETCH(int, block);
         MifareOneTool tool;
-        tool.choose("window2WriteBlock", 1);
+        tool.choose("window2WriteBlock", block);
         tool.click("searchCard");
         tool.type(field, text);
         const std::size_t before = tool.sim.requests();

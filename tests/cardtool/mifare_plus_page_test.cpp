@@ -9,8 +9,9 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "shell/app.h"
-#include "shell/main_frame.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "pages/classic_sector_ops.h"
 #include "simulator/cards/mifare_plus.h"
 #include "tool_fixture.h"
 
@@ -351,9 +352,12 @@ class MifarePlusPageTest : public QObject {
         QTest::newRow("level 1 key") << "level1PurseKey"
                                      << "FFFFFFFFFF" << false << 1 << "level1PurseBalance"
                                      << "length of key must be 6 bytes." << stop;
-        QTest::newRow("level 1 trailer cancelled") << ""
-                                                   << "" << true << 1 << "level1WindowWriteCard"
+        QTest::newRow("level 1 trailer cancelled") << "level1WindowTrailerAccess"
+                                                   << "FF078069" << true << 1 << "level1WindowWriteCard"
                                                    << "Are you sure to write control block?" << exclamation;
+        QTest::newRow("level 1 broken access bits")
+            << "level1WindowTrailerAccess"
+            << "FF0781" << false << 1 << "level1WindowWriteCard" << ClassicMessages().badAccessBits << stop;
         QTest::newRow("level 2 key") << "level2SwitchKey"
                                      << "" << false << 2 << "level2Switch"
                                      << "switch key length must be 16 byte." << info;

@@ -8,13 +8,13 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "pages/command_book.h"
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "pages/sam_page.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "simulator/sam_slots.h"
 #include "table_row.h"
 #include "tool_fixture.h"
+#include "widgets/command_book.h"
 
 using namespace tooltest;
 

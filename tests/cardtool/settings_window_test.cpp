@@ -12,10 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/app.h"
+#include "app/main_frame.h"
 #include "connection/port_scan.h"
+#include "connection/serial_ports.h"
 #include "connection/setting_dlg.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;
@@ -89,6 +90,8 @@ class SettingsWindowTest : public QObject {
         QTest::newRow("same number twice")
             << QByteArray("[TCP005]\nipaddr=1.1.1.1\n[NET005]\nipaddr=2.2.2.2\n") << true
             << com + QStringList{"TCP005 <2.2.2.2:9001>", "TCP005 <2.2.2.2:9001>"};
+        QTest::newRow("address with a place marker")
+            << QByteArray("[TCP003]\nipaddr=%1%2\n") << true << com + QStringList{"TCP003 <%1%2:9001>"};
         QTest::newRow("address cut at 15") << QByteArray("[TCP002]\nipaddr=127.000.000.001.5\ntcpport=-3\n")
                                            << true << com + QStringList{"TCP002 <127.000.000.001:-3>"};
         QByteArray many;
@@ -118,6 +121,15 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(list.Get("COM1").handle, 0x1234);
         QCOMPARE(list.Get("COM7").handle, -1);
         QCOMPARE(list.Get("COM1").baudRate, 115200);
+    }
+
+    void serialPortsNameTheirDevice() {
+        QList<unsigned> numbers;
+        QStringList names;
+        QVERIFY(EnumerateSerialPorts(numbers, names));
+        if (names.isEmpty()) QSKIP("no serial port on this machine");
+        for (const QString& name : names)
+            QVERIFY2(name.contains("/dev/"), qPrintable(name));
     }
 
     void noSerialPortFoundListsNone() {
@@ -236,15 +248,20 @@ class SettingsWindowTest : public QObject {
         QCOMPARE(tool.resultText(), QString("Connect device success"));
         QCOMPARE(tool.app->CurrentConnection.portName, QString("TCP001"));
         QCOMPARE(tool.app->mainFrame()->windowTitle(), QString("Oskelle  -  MifareOne[Reader:TCP001]"));
-        // Both readers stay open; a refresh keeps the handle of the one in use only.
-        QVERIFY(tool.app->Ports.Get("COM1").IsConnected());
+        // Both readers stay open and listed across refreshes, even when the pty
+        // is never found and the TCP reader's section is gone, so both are closed at exit.
         const ConnectionInfo com1 = tool.app->Ports.Get("COM1");
+        const ConnectionInfo tcp = tool.app->Ports.Get("TCP001");
+        QVERIFY(com1.IsConnected());
         window.dialog.OnRefresh();
-        QVERIFY(tool.app->Ports.Get("TCP001").IsConnected());
-        QVERIFY(!tool.app->Ports.Get("COM1").IsConnected());
+        tool.folder.put("ipaddr.ini", "");
+        window.dialog.OnRefresh();
+        QCOMPARE(tool.app->Ports.Get("TCP001"), tcp);
+        QCOMPARE(tool.app->Ports.Get("COM1"), com1);
         QCOMPARE(window.find<QComboBox>("port")->currentData().toString(), QString("TCP001"));
-        // The serial reader is still open in the library; the main window no longer knows it.
-        QCOMPARE(tool.app->api().rf_ClosePortVer5(com1.icdev()), 0);
+        tool.app->mainFrame()->close();
+        QCOMPARE(tool.app->api().rf_ClosePortVer5(com1.icdev()), -6);
+        QCOMPARE(tool.app->api().rf_ClosePortVer5(tcp.icdev()), -6);
     }
 
     void languageChangeIsWrittenAtOnce() {

@@ -3,13 +3,19 @@
 // to a TCP reader), the menu's connection commands, card-type switching.
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
 #include <QToolBar>
 
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
+#include <QAbstractButton>
+
+#include "app/about_dialog.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
+#include "pages/page_factory.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;
@@ -207,13 +213,54 @@ class ShellTest : public QObject {
         ScriptedBoxes boxes;
         CTavistoApp app(folder.path(), boxes);
         QTEST(app.GetAppInfo(2), "name");
+        // The About box's maker lines are never blank.
+        CAboutDlg about(app, nullptr);
+        for (QLabel* line : about.findChildren<QLabel*>())
+            if (line->pixmap().isNull()) QVERIFY(!line->text().isEmpty());
     }
 
-    void windowHeightFollowsTheScreen() {
-        QCOMPARE(MainWindowHeight(768, 720), 744);
-        QCOMPARE(MainWindowHeight(768, 767), 768);
-        QCOMPARE(MainWindowHeight(1080, 1040), 768);
-        QCOMPARE(MainWindowHeight(600, 560), 748);
+    void windowFitsTheScreensFreeArea_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("outside");
+        QTest::newRow("large screen") << QRect(0, 0, 1920, 1040) << QRect(10, 10, 1024, 768);
+        QTest::newRow("768 screen, taskbar below") << QRect(0, 0, 1366, 728) << QRect(10, 0, 1024, 728);
+        QTest::newRow("bar above") << QRect(0, 24, 1280, 776) << QRect(10, 32, 1024, 768);
+        QTest::newRow("small screen") << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600);
+    }
+    void windowFitsTheScreensFreeArea() {
+        QFETCH(QRect, available);
+        const QMargins frame(4, 28, 4, 4);
+        const QRect inside = MainWindowGeometry(available, frame);
+        QTEST(inside.marginsAdded(frame), "outside");
+        QVERIFY(available.contains(inside.marginsAdded(frame)));
+    }
+
+    // Pages made before the main window exists (or after it went) report nowhere, and do not crash.
+    void pagesWorkWithoutTheMainWindow() {
+        PrivateSettings settings;
+        ScriptedBoxes boxes;
+        CTavistoApp app(binFolder(), boxes);
+        for (auto [type, button] : {std::pair{1, "searchCard"}, {6, "inventory"}}) {
+            std::unique_ptr<QWidget> page(CreatePage(type, app, nullptr));
+            auto* press = page->findChild<QAbstractButton*>(button);
+            QVERIFY(press != nullptr);
+            press->click();
+        }
+        QVERIFY(app.mainFrame() == nullptr);
+    }
+
+    void menuAndResultLineStayInTheWindow() {
+        RunningTool tool;
+        CMainFrame* frame = tool.app->mainFrame();
+        // No context menu that could hide the card-type toolbar.
+        QVERIFY(frame->createPopupMenu() == nullptr);
+        // A desktop with a global menu bar would take a native bar out of the window.
+        QVERIFY(!frame->menuBar()->isNativeMenuBar());
+        frame->ShowError("shown");
+        ResultLine* line = frame->resultLine();
+        QVERIFY(line->isVisible());
+        QVERIFY(line->height() >= 16);
+        QVERIFY(frame->rect().contains(line->geometry()));
     }
 };
 

@@ -10,10 +10,10 @@
 #include <QTabBar>
 #include <QTest>
 
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
 #include "pages/st_pages.h"
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
 #include "simulator/cards/st_tags.h"
 #include "simulator/desk.h"
 #include "tool_fixture.h"

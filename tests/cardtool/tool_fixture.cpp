@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "shell/app.h"
-#include "shell/main_frame.h"
-#include "shell/view.h"
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "app/view.h"
 #include "simulator/scenario.h"
 
 namespace tooltest {

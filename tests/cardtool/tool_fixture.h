@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "pages/message_boxes.h"
+#include "services/message_boxes.h"
 #include "simulator/families.h"
 #include "simulator/pty_server.h"
 #include "simulator/reader.h"

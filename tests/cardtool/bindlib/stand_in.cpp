@@ -2,7 +2,7 @@
 // tool binds, as empty functions. The build compiles it with one name renamed
 // (-D<name>=<other>) to get a library that lacks that entry, or that spells it
 // with other capitals.
-#include "shell/reader_entries.h"
+#include "services/reader_entries.h"
 
 #define OSKELLE_STAND_IN(name)                                                                               \
     extern "C" __attribute__((visibility("default"))) void name() {}

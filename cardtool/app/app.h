@@ -1,0 +1,52 @@
+// CTavistoApp: the card tool's application object. It fills in what lives for
+// the whole run (the settings, the catalog, the loaded library, the connection
+// in use and the known ports), owns the main window, and runs start-up and
+// exit in their fixed order.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <memory>
+
+#include "services/app_context.h"
+
+class CMainFrame;
+class MessageBoxes;
+class QTranslator;
+
+inline constexpr int kCardTypes = 10;
+
+class CTavistoApp : public AppContext {
+  public:
+    // appDir: the folder of the executable, where the library, "AppConfig.ini"
+    // and Lang/ live. Message boxes go through boxes.
+    CTavistoApp(const QString& appDir, MessageBoxes& boxes);
+    ~CTavistoApp() override;
+
+    // The one application object of the process (the last one made).
+    static CTavistoApp& instance();
+
+    // Settings, catalog, library, main window; false ends the program. The
+    // caller runs ExitInstance in either case.
+    bool InitInstance();
+    int ExitInstance();
+
+    void LoadSettings();
+    void SaveSettings();
+    void SetLanguage(const QString& languageName) override;
+    QString GetAppInfo(int index) const override;
+    // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
+    QString AboutLine(int index) const;
+
+    static QString CardTypeName(int cardType);
+
+    CMainFrame* mainFrame() const { return frame_.get(); }
+    ResultSink& results() const override;
+    void ConnectionChanged() override;
+
+  private:
+    void loadQtTranslation();
+
+    std::unique_ptr<QTranslator> qtTranslator_;
+    std::unique_ptr<CMainFrame> frame_;
+};

@@ -1,0 +1,52 @@
+// AppContext: what every window of the card tool shares for the whole run:
+// the folder it runs from, the language and its catalog, the loaded library,
+// the card type shown, the connection in use and the known ports, message
+// boxes, and where results are shown. The application fills it in and
+// answers the three calls that reach the main window.
+#pragma once
+
+#include <QString>
+
+#include "services/catalog.h"
+#include "services/connection_info.h"
+#include "services/reader_api.h"
+#include "services/result_sink.h"
+
+class MessageBoxes;
+
+class AppContext {
+  public:
+    // appDir: the folder of the executable, where the library, "AppConfig.ini"
+    // and Lang/ live. Message boxes go through boxes.
+    AppContext(const QString& appDir, MessageBoxes& boxes) : AppDir(appDir), boxes_(boxes) {}
+    virtual ~AppContext() = default;
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    // Where results go: the main window's result line, or nowhere while the
+    // window is being built or torn down.
+    virtual ResultSink& results() const = 0;
+    // The connection in use changed behind the main window's back: its title
+    // and its Connect and Disconnect commands follow.
+    virtual void ConnectionChanged() = 0;
+    // The program's texts from "AppConfig.ini" (2: its name).
+    virtual QString GetAppInfo(int index) const = 0;
+    // "English" or the Chinese name as the settings window lists them; saves every setting.
+    virtual void SetLanguage(const QString& languageName) = 0;
+
+    QString LanguageId() const { return LangID; }
+    QString Translate(const QString& text) const { return catalog.translate(text); }
+    const ReaderApi& api() const { return library.api(); }
+    MessageBoxes& boxes() { return boxes_; }
+
+    QString AppDir;
+    QString LangID = QStringLiteral("en_US");
+    Catalog catalog;
+    LibraryBinding library;
+    int CurCard = 1;
+    ConnectionInfo CurrentConnection{1, 2};
+    PortList Ports;
+
+  protected:
+    MessageBoxes& boxes_;
+};
