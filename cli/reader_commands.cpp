@@ -18,6 +18,8 @@ Result info(Context& c) {
     unsigned char firmware[2] = {};
     unsigned char serial[8] = {};
     unsigned short address = 0;
+    unsigned int library = 0;
+    lib_ver(&library);
     s.check(rf_Reader_GetFirmwareVer(dev, firmware), "rf_Reader_GetFirmwareVer");
     s.check(rf_Reader_GetSN(dev, serial), "rf_Reader_GetSN");
     s.check(rf_Reader_GetID(dev, &address), "rf_Reader_GetID");
@@ -25,7 +27,8 @@ Result info(Context& c) {
     r.json = {{"reader", s.readerText()},
               {"firmware", hex(firmware)},
               {"serial", hex(serial)},
-              {"address", address}};
+              {"address", address},
+              {"library", library}};
     return r;
 }
 
