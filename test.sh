@@ -5,7 +5,7 @@
 # it needs on a fresh Debian 12.
 set -euo pipefail
 cd "$(dirname "$0")"
-./tools/setup.sh
+./tools/setup.sh python3-pytest python3-setuptools python3-pip
 
 echo "== build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROK_TESTS=ON -DVARROK_CARDTOOL=ON >/dev/null

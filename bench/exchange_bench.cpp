@@ -5,7 +5,9 @@
 // the system calls each exchange takes on each road (the bench runs itself
 // under strace; only the main thread is traced, so the simulator's own
 // threads do not count). The library's road over the simulator's
-// pseudo-terminal (as COM1) is timed and counted as well.
+// pseudo-terminal (as COM1) is timed and counted as well, and so is the TCP
+// road with the frame trace off, on as text and on as pcap, each in a process
+// of its own (the library reads VARROK_TRACE once).
 //
 //   exchange_bench [count]        (default 20000 exchanges per road)
 #include "link/packet.h"
@@ -141,10 +143,30 @@ double syscallsPerExchange(const char* self, const char* road, int count) {
     return with < 0 || without < 0 ? -1 : (with - without) / count;
 }
 
+// The library's TCP road timed in a child process under `environment`; microseconds per exchange.
+double tracedRoad(const char* self, const std::string& environment, int count) {
+    const std::string command = "env " + environment + " " + self + " --timed " + std::to_string(count);
+    FILE* child = ::popen(command.c_str(), "r");
+    if (child == nullptr) return -1;
+    double perExchange = -1;
+    if (std::fscanf(child, "%lf", &perExchange) != 1) perExchange = -1;
+    return ::pclose(child) == 0 ? perExchange : -1;
+}
+
+int timedRoad(int count) {
+    Simulated simulated;
+    if (!prepareCard(tcpText(simulated))) return 1;
+    libraryReads(500);
+    std::printf("%.3f\n", timed([&] { return libraryReads(count); }) / count);
+    ReaderClose(0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--road") == 0) return runRoad(argv[2], std::atoi(argv[3]));
+    if (argc == 3 && std::strcmp(argv[1], "--timed") == 0) return timedRoad(std::atoi(argv[2]));
     const int count = argc > 1 ? std::atoi(argv[1]) : 20000;
 
     Simulated simulated;
@@ -165,6 +187,15 @@ int main(int argc, char** argv) {
     std::printf("  bare socket, TCP      %7.1f us per exchange\n", bare);
     std::printf("  ratio                 %7.2f\n", library / bare);
     std::printf("  library, pty as COM1  %7.1f us per exchange\n", pty);
+    const std::string traceFile = "/tmp/exchange_bench_trace." + std::to_string(::getpid());
+    const double off = tracedRoad(argv[0], "-u VARROK_TRACE", count);
+    const double text = tracedRoad(argv[0], "VARROK_TRACE=" + traceFile, count);
+    const double pcap = tracedRoad(argv[0], "VARROK_TRACE_FORMAT=pcap VARROK_TRACE=" + traceFile, count);
+    std::remove(traceFile.c_str());
+    std::printf("frame trace (library, TCP, a process each):\n");
+    std::printf("  off                   %7.1f us per exchange\n", off);
+    std::printf("  on, text              %7.1f us per exchange\n", text);
+    std::printf("  on, pcap              %7.1f us per exchange\n", pcap);
 
     if (std::system("command -v strace >/dev/null 2>&1") != 0) {
         std::printf("system calls: install strace to count them\n");

@@ -55,7 +55,8 @@ fi
 
 if installed python3-varrok; then
     echo "-- the Python package"
-    python3 -c 'import varrok; print("   imported", varrok.__name__, "from", varrok.__file__)'
+    # The library is loaded on first use: a call proves the package finds the installed one.
+    python3 -c 'import varrok, varrok.testing; assert varrok.library_version() == 26646; print("   imported from", varrok.__file__)'
 fi
 
 if installed varrok-pcsc; then

@@ -3,6 +3,7 @@
 #include "link/bus_com.h"
 #include "link/bus_tcp.h"
 #include "link/exchange.h"
+#include "link/trace.h"
 #include "varrok.h"
 
 #include <map>
@@ -17,8 +18,10 @@ namespace varrok {
 // close, so a close waits for the exchange in flight and no exchange starts
 // on a closed transport.
 struct OpenReader {
-    OpenReader(long long h, std::unique_ptr<CCommBus> b) : handle(h), bus(std::move(b)) {}
+    OpenReader(long long h, std::string k, std::unique_ptr<CCommBus> b)
+        : handle(h), key(std::move(k)), bus(std::move(b)) {}
     const long long handle;
+    const std::string key; // the reader as the frame trace names it
     std::mutex mutex;
     // The pointer never changes; the transport behind it is used under mutex only.
     const std::unique_ptr<CCommBus> bus;
@@ -97,7 +100,11 @@ int Route::exchange(CCommPacket& frame, unsigned timeoutMs) const {
     if (reader_ == nullptr) return VARROK_NO_READER;
     std::lock_guard lock(reader_->mutex);
     if (reader_->closed) return VARROK_NO_READER;
-    return varrok::exchange(*reader_->bus, frame, timeoutMs);
+    if (!trace::enabled()) return varrok::exchange(*reader_->bus, frame, timeoutMs);
+    const trace::Sent sent = trace::request(reader_->key, frame);
+    const int rc = varrok::exchange(*reader_->bus, frame, timeoutMs);
+    trace::answer(reader_->key, sent, frame, rc);
+    return rc;
 }
 
 Route findRoute(int icdev) {
@@ -125,7 +132,7 @@ long long adoptTransport(const std::string& key, std::unique_ptr<CCommBus> bus) 
         std::lock_guard lock(tableMutex);
         if (const auto it = names.find(key); it != names.end()) old = takeOut(it);
         handle = nextHandle++;
-        names.emplace(key, std::make_shared<OpenReader>(handle, std::move(bus)));
+        names.emplace(key, std::make_shared<OpenReader>(handle, key, std::move(bus)));
         keys.emplace(handle, key);
     }
     closeReader(old);
