@@ -91,6 +91,8 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3, libvarrok1 (>= ${VARROK_DEB_VERSION})")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS varrok-tools)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/python3-varrok/postinst
+                                              ${CMAKE_CURRENT_SOURCE_DIR}/python3-varrok/prerm)
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION "Python interface to contactless card readers
 A Python package over the Varrok reader library: readers as context
 managers, bytes in and out, errors as exceptions carrying the library's
