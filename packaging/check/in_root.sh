@@ -37,7 +37,7 @@ for _ in $(seq 100); do
 done
 tcp=$(sed -n 's/^tcp //p' sim.out)
 pty=$(sed -n 's/^pty //p' sim.out)
-[ -n "$tcp" ] && [ -n "$pty" ] || fail "the simulator did not start: $(cat sim.err)"
+if [ -z "$tcp" ] || [ -z "$pty" ]; then fail "the simulator did not start: $(cat sim.err)"; fi
 
 for program in bin/find_reader consumer-build/find_reader_cmake; do
     "$program" "TCP://$tcp" >"$(basename "$program").out"
