@@ -18,7 +18,7 @@ build() {
     log=$(mktemp "${TMPDIR:-/tmp}/varrok-build.XXXXXX")
     echo "== building $* (the first build takes a few minutes; output in $log)"
     # The tests and the card tool are left out when not needed; ./test.sh turns them back on.
-    if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROK_TESTS=OFF \
+    if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROK_TESTS=OFF -DVARROK_CLI=OFF \
                -DVARROK_CARDTOOL=$cardtool &&
            cmake --build build -j2 --target "$@"; } \
         >"$log" 2>&1; then

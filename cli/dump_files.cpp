@@ -1,0 +1,45 @@
+#include "cli/dump_files.h"
+
+namespace cli {
+
+namespace dump = varrok::dump;
+
+dump::Format dumpFormat(const std::string& file, const std::string& format) {
+    try {
+        return dump::formatOf(format.empty() ? file : "dump." + format);
+    } catch (const dump::Error& e) {
+        throw Failure(kUsage, e.what());
+    }
+}
+
+Result writeDumpFile(const dump::Card& card, const std::string& file, const std::string& format) {
+    const dump::Format chosen = dumpFormat(file, format);
+    const std::string path = card.partial() && chosen == dump::Format::Binary ? file + ".partial" : file;
+    try {
+        dump::write(path, card, chosen);
+    } catch (const dump::Error& e) {
+        throw Failure(kFileError, e.what());
+    }
+    Json unread = Json::array();
+    for (std::size_t block = 0; block < card.known.size(); ++block)
+        if (!card.known[block]) unread.push_back(block);
+    Result r;
+    r.json = {{"file", path},
+              {"format", dump::formatName(chosen)},
+              {"uid", hex(card.uid)},
+              {"blocks", card.blockCount()},
+              {"partial", card.partial()},
+              {"blocks_not_read", unread}};
+    r.partial = stopRequested();
+    return r;
+}
+
+dump::Card readDumpFile(const std::string& file, dump::Family family) {
+    try {
+        return dump::read(file, family);
+    } catch (const dump::Error& e) {
+        throw Failure(kFileError, e.what());
+    }
+}
+
+} // namespace cli
