@@ -6,25 +6,29 @@
 # the pseudo-terminal.
 set -euo pipefail
 cd "$(dirname "$0")"
-./tools/setup.sh
+with_display=""
+cardtool=OFF
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then with_display=1 cardtool=ON; fi
+# Only what the demo builds: the compiler, and Qt when the card tool will show.
+./tools/setup.sh --demo ${with_display:+--gui}
 
 # Builds the given targets, saying so; on failure shows the compiler's complaint.
 build() {
     local log
     log=$(mktemp "${TMPDIR:-/tmp}/varrok-build.XXXXXX")
     echo "== building $* (the first build takes a few minutes; output in $log)"
-    if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j2 --target "$@"; } \
+    # The tests and the card tool are left out when not needed; ./test.sh turns them back on.
+    if ! { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROK_TESTS=OFF -DVARROK_CLI=OFF \
+               -DVARROK_CARDTOOL=$cardtool &&
+           cmake --build build -j2 --target "$@"; } \
         >"$log" 2>&1; then
         grep -E -A5 "error|Error" "$log" | head -n 40 >&2 || tail -n 40 "$log" >&2
         echo "the build failed; the whole output is in $log" >&2
         echo "remove the build folder (rm -rf build) and run ./demo.sh again; if it fails again, report the lines above" >&2
         exit 1
     fi
-    rm -f "$log"
 }
 
-with_display=""
-if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then with_display=1; fi
 if [ -n "$with_display" ]; then
     build varrok-sim Oskelle
 else

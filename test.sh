@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 ./tools/setup.sh python3-pytest python3-setuptools python3-pip
 
 echo "== build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARROK_TESTS=ON -DVARROK_CARDTOOL=ON -DVARROK_CLI=ON >/dev/null
 cmake --build build -j2
 ctest --test-dir build -j2 --output-on-failure --timeout 300
 
@@ -26,6 +26,7 @@ cmake --build build-tsan -j2 --target test_threads
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./build-tsan/tests/test_threads
 
 echo "== Windows DLL under Wine" && ./tools/windows_stage.sh
+echo "== packages" && ./tools/package_stage.sh
 echo "== fuzzing self-check"
 ./tools/fuzz.sh --self-check
 echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-45}s per target"

@@ -2,10 +2,23 @@
 # Installs the Debian packages the build, the tests and the demo need, when
 # missing, and the packages named as arguments (a stage that needs more). apt's
 # own output goes to a log file; only its name is printed.
+# With --demo, only what the demo builds: the compiler and, with --gui as
+# well, Qt for the card tool.
 set -euo pipefail
-packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace nlohmann-json3-dev
-          qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei xvfb xauth
-          "$@")
+build_tools=(cmake ninja-build g++)
+gui=(qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei)
+if [ "${1:-}" = "--demo" ]; then
+    shift
+    packages=("${build_tools[@]}")
+    if [ "${1:-}" = "--gui" ]; then
+        shift
+        packages+=("${gui[@]}")
+    fi
+    packages+=("$@")
+else
+    packages=("${build_tools[@]}" binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace
+              libcli11-dev nlohmann-json3-dev "${gui[@]}" xvfb xauth "$@")
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -2,10 +2,23 @@
 
 #include "services/ini_file.h"
 
+#include <QFileInfo>
+#include <QSettings>
+
 namespace {
 constexpr int kSectionNamesBuffer = 4096;
 constexpr int kAddressBuffer = 16; // 15 characters of a dotted address and a NUL
 constexpr int kFallbackPorts = 8;
+
+// The "ipaddr.ini" that lists the TCP readers. An installed tool's folder is
+// not the user's to write, so a user keeps their own beside the tool's
+// settings store (~/.config/Keldrin/ipaddr.ini); without one, the file beside
+// the tool counts, as in a build folder.
+QString ReaderListFile(const QString& appDir) {
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Keldrin", "Sendrik");
+    const QString users = QFileInfo(store.fileName()).absolutePath() + QStringLiteral("/ipaddr.ini");
+    return QFileInfo::exists(users) ? users : appDir + QStringLiteral("/ipaddr.ini");
+}
 } // namespace
 
 int TcpEntryNumber(const QString& sectionName) {
@@ -49,7 +62,7 @@ void RefreshPortList(PortList& ports, ConnectionInfo& current, const QString& ap
         }
     }
 
-    const IniFile readers(appDir + QStringLiteral("/ipaddr.ini"));
+    const IniFile readers(ReaderListFile(appDir));
     for (const QString& section : readers.sectionNames(kSectionNamesBuffer)) {
         if (section.isEmpty()) break;
         const int tcpPort = readers.readInt(section, "tcpport", 9001);
