@@ -26,6 +26,7 @@ cmake --build build-tsan -j2 --target test_threads
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./build-tsan/tests/test_threads
 
 echo "== Windows DLL under Wine" && ./tools/windows_stage.sh
+echo "== PC/SC driver" && ./tools/pcsc_stage.sh
 echo "== fuzzing self-check"
 ./tools/fuzz.sh --self-check
 echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-45}s per target"

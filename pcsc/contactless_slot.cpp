@@ -191,6 +191,10 @@ Reply ContactlessSlot::transmit(const std::uint8_t* apdu, std::size_t size) {
     if (!card_ || cardLost_) return Reply::gone();
     if (!link_.up()) return Reply::failed();
     conversation_ = true;
+    // The older Authenticate is six bytes with no length byte: FF 88 00
+    // block, key type, key number.
+    if (size == 6 && apdu[0] == 0xFF && apdu[1] == 0x88)
+        return apdu[2] == 0 ? authenticate(apdu[3], apdu[4], apdu[5]) : Reply::ok(withSw(Sw::WrongP1P2));
     const auto parsed = Apdu::parse(apdu, size);
     if (!parsed) return Reply::ok(withSw(Sw::WrongLength));
     if (parsed->cla == 0xFF) return pseudo(*parsed);

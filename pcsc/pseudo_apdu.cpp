@@ -63,11 +63,7 @@ Reply ContactlessSlot::pseudo(const Apdu& apdu) {
         if (apdu.data.size() != 5 || apdu.le) return sw(Sw::WrongLength);
         if (apdu.data[0] != 0x01 || apdu.data[1] != 0x00) return sw(Sw::BadData);
         return authenticate(apdu.data[2], apdu.data[3], apdu.data[4]);
-    case kAuthenticate:
-        // The older form: block in P2, key type and number as the data.
-        if (apdu.p1 != 0) return sw(Sw::WrongP1P2);
-        if (apdu.data.size() != 2 || apdu.le) return sw(Sw::WrongLength);
-        return authenticate(apdu.p2, apdu.data[0], apdu.data[1]);
+    case kAuthenticate: return sw(Sw::WrongLength); // the six-byte form is taken before parsing
     case kReadBinary: return readBinary(apdu);
     case kUpdateBinary: return updateBinary(apdu);
     case kReadValue: return readValue(apdu);
