@@ -13,8 +13,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace varrok_ifd;
 
@@ -24,17 +26,29 @@ const std::uint8_t kLoadKey[] = {0xFF, 0x82, 0x00, 0x00, 0x06, 0xFF, 0xFF, 0xFF,
 const std::uint8_t kAuth[] = {0xFF, 0x86, 0x00, 0x00, 0x05, 0x01, 0x00, 0x04, 0x60, 0x00};
 const std::uint8_t kRead[] = {0xFF, 0xB0, 0x00, 0x04, 0x10};
 
-// Microseconds per call of read, over `reads` calls; exits when a read fails.
-double perRead(int reads, const std::function<bool()>& read, const char* what) {
-    const auto start = std::chrono::steady_clock::now();
+using Read = std::function<bool()>;
+
+// The median microseconds of each way of reading; the ways take turns read by
+// read, each starting a round in its turn. Exits when a read fails.
+std::vector<double> medians(int reads, const std::vector<std::pair<const char*, Read>>& ways) {
+    std::vector<std::vector<double>> times(ways.size());
     for (int i = 0; i < reads; ++i) {
-        if (!read()) {
-            std::fprintf(stderr, "%s: read %d failed\n", what, i);
-            std::exit(1);
+        for (std::size_t turn = 0; turn < ways.size(); ++turn) {
+            const std::size_t w = (turn + static_cast<std::size_t>(i)) % ways.size();
+            const auto start = std::chrono::steady_clock::now();
+            if (!ways[w].second()) {
+                std::fprintf(stderr, "%s: read %d failed\n", ways[w].first, i);
+                std::exit(1);
+            }
+            times[w].push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
         }
     }
-    const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - start;
-    return spent.count() / reads;
+    std::vector<double> result;
+    for (auto& t : times) {
+        std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
+        result.push_back(t[t.size() / 2]);
+    }
+    return result;
 }
 
 } // namespace
@@ -65,7 +79,6 @@ int main(int argc, char** argv) {
                len >= 2 && answer[len - 2] == 0x90;
     };
     if (!pcscTransmit(kLoadKey, sizeof kLoadKey) || !pcscTransmit(kAuth, sizeof kAuth)) return 1;
-    const double viaPcscd = perRead(reads, [&] { return pcscTransmit(kRead, sizeof kRead); }, "pcscd");
 
     // The driver's slot in this process, on a connection of its own.
     Link link(*DeviceName::parse("TCP://127.0.0.1:" + std::to_string(port)));
@@ -77,17 +90,21 @@ int main(int argc, char** argv) {
         return r.status == Reply::Status::Ok && r.data.size() >= 2 && r.data[r.data.size() - 2] == 0x90;
     };
     if (!slotTransmit(kLoadKey, sizeof kLoadKey) || !slotTransmit(kAuth, sizeof kAuth)) return 1;
-    const double viaDriver = perRead(reads, [&] { return slotTransmit(kRead, sizeof kRead); }, "driver");
-
-    // The library alone, on the same connection.
+    // The library alone reads on the driver's connection, in the same session.
     const unsigned short icdev = link.icdev();
-    unsigned char key[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, block[16];
-    if (rf_M1_Authentication(icdev, 0x60, 4, key) != 0) return 1;
-    const double direct = perRead(reads, [&] { return rf_M1_Read(icdev, 4, block) == 0; }, "library");
+    unsigned char block[16];
+
+    // pcscd on its own: a read through it leaves the simulator busy for a
+    // moment, which would weigh on whichever way came next. The driver and
+    // the library alone take turns, so a busy machine weighs on both alike.
+    const double viaPcscd = medians(reads, {{"pcscd", [&] { return pcscTransmit(kRead, sizeof kRead); }}})[0];
+    const auto m = medians(reads, {{"driver", [&] { return slotTransmit(kRead, sizeof kRead); }},
+                                   {"library", [&] { return rf_M1_Read(icdev, 4, block) == 0; }}});
+    const double viaDriver = m[0], direct = m[1];
 
     SCardDisconnect(card, SCARD_RESET_CARD);
     SCardReleaseContext(context);
-    std::printf("one 16-byte Classic block, mean of %d reads:\n", reads);
+    std::printf("one 16-byte Classic block, median of %d reads each:\n", reads);
     std::printf("  library alone            %8.1f us\n", direct);
     std::printf("  driver in-process        %8.1f us  (driver's own work %.1f us, %.1f%% of a read)\n", viaDriver,
                 viaDriver - direct, 100.0 * (viaDriver - direct) / viaDriver);

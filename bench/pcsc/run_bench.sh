@@ -13,7 +13,7 @@ cleanup() {
     rm -rf "$run"
 }
 trap cleanup EXIT
-coproc SIM { "$build/simulator/varrok-sim" --tcp 0 --scenario tests/pcsc/field.json --hand 2>/dev/null; }
+coproc SIM { exec "$build/simulator/varrok-sim" --tcp 0 --scenario tests/pcsc/field.json --hand 2>/dev/null; }
 pids+=("$SIM_PID")
 echo "only 1" >&"${SIM[1]}"
 read -r -t 10 line <&"${SIM[0]}"
