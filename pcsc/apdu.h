@@ -40,7 +40,7 @@ Bytes wrongLe(std::size_t available);
 // One short command APDU, split as ISO 7816-4 cases 1 to 4 define it.
 struct Apdu {
     std::uint8_t cla = 0, ins = 0, p1 = 0, p2 = 0;
-    Bytes data;                // the Lc bytes (case 3 and 4)
+    Bytes data;                 // the Lc bytes (case 3 and 4)
     std::optional<unsigned> le; // 1..256 when present (00 means 256)
 
     // nullopt when the bytes fit no case: shorter than 4 bytes, Lc disagreeing

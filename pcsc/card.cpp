@@ -14,26 +14,41 @@ bool isSmartCard(CardKind kind) { return kind == CardKind::SmartCardA || kind ==
 
 unsigned memoryUnits(CardKind kind) {
     switch (kind) {
-    case CardKind::ClassicMini: return 20;
-    case CardKind::Classic1K: return 64;
-    case CardKind::Classic4K: return 256;
-    case CardKind::Ultralight: return 16;
-    case CardKind::UltralightC: return 48;
-    default: return 0;
+    case CardKind::ClassicMini:
+        return 20;
+    case CardKind::Classic1K:
+        return 64;
+    case CardKind::Classic4K:
+        return 256;
+    case CardKind::Ultralight:
+        return 16;
+    case CardKind::UltralightC:
+        return 48;
+    default:
+        return 0;
     }
 }
 
 std::string_view kindName(CardKind kind) {
     switch (kind) {
-    case CardKind::ClassicMini: return "MIFARE Classic Mini";
-    case CardKind::Classic1K: return "MIFARE Classic 1K";
-    case CardKind::Classic4K: return "MIFARE Classic 4K";
-    case CardKind::Ultralight: return "MIFARE Ultralight";
-    case CardKind::UltralightC: return "MIFARE Ultralight C";
-    case CardKind::OtherTypeA: return "Type A storage card";
-    case CardKind::SmartCardA: return "ISO 14443-4 Type A";
-    case CardKind::SmartCardB: return "ISO 14443-4 Type B";
-    case CardKind::Vicinity: return "ISO 15693";
+    case CardKind::ClassicMini:
+        return "MIFARE Classic Mini";
+    case CardKind::Classic1K:
+        return "MIFARE Classic 1K";
+    case CardKind::Classic4K:
+        return "MIFARE Classic 4K";
+    case CardKind::Ultralight:
+        return "MIFARE Ultralight";
+    case CardKind::UltralightC:
+        return "MIFARE Ultralight C";
+    case CardKind::OtherTypeA:
+        return "Type A storage card";
+    case CardKind::SmartCardA:
+        return "ISO 14443-4 Type A";
+    case CardKind::SmartCardB:
+        return "ISO 14443-4 Type B";
+    case CardKind::Vicinity:
+        return "ISO 15693";
     }
     return "card";
 }
@@ -46,10 +61,14 @@ constexpr std::uint8_t kIso15693Part3 = 0x0B;
 // The ISO 15693 card names by manufacturer code.
 std::uint16_t vicinityName(std::uint8_t maker) {
     switch (maker) {
-    case 0x04: return 0x0014; // I-Code SLI
-    case 0x07: return 0x0012; // Tag-it
-    case 0x02: return 0x0013; // LRI512
-    default: return 0x0000;
+    case 0x04:
+        return 0x0014; // I-Code SLI
+    case 0x07:
+        return 0x0012; // Tag-it
+    case 0x02:
+        return 0x0013; // LRI512
+    default:
+        return 0x0000;
     }
 }
 
@@ -58,9 +77,10 @@ std::uint16_t vicinityName(std::uint8_t maker) {
 Bytes frame(const Bytes& historical) {
     const std::size_t k = std::min<std::size_t>(historical.size(), 15);
     Bytes atr{0x3B, static_cast<std::uint8_t>(0x80 | k), 0x80, 0x01};
-    atr.insert(atr.end(), historical.begin(), historical.begin() + static_cast<std::ptrdiff_t>(k));
+    for (std::size_t i = 0; i < k; ++i) atr.push_back(historical[i]);
     std::uint8_t tck = 0;
-    for (std::size_t i = 1; i < atr.size(); ++i) tck ^= atr[i];
+    for (std::size_t i = 1; i < atr.size(); ++i)
+        tck ^= atr[i];
     atr.push_back(tck);
     return atr;
 }
@@ -69,13 +89,20 @@ Bytes frame(const Bytes& historical) {
 
 StorageName storageName(const Card& card) {
     switch (card.kind) {
-    case CardKind::ClassicMini: return {kIso14443APart3, 0x0026};
-    case CardKind::Classic1K: return {kIso14443APart3, 0x0001};
-    case CardKind::Classic4K: return {kIso14443APart3, 0x0002};
-    case CardKind::Ultralight: return {kIso14443APart3, 0x0003};
-    case CardKind::UltralightC: return {kIso14443APart3, 0x003A};
-    case CardKind::Vicinity: return {kIso15693Part3, vicinityName(card.maker)};
-    default: return {kIso14443APart3, 0x0000};
+    case CardKind::ClassicMini:
+        return {kIso14443APart3, 0x0026};
+    case CardKind::Classic1K:
+        return {kIso14443APart3, 0x0001};
+    case CardKind::Classic4K:
+        return {kIso14443APart3, 0x0002};
+    case CardKind::Ultralight:
+        return {kIso14443APart3, 0x0003};
+    case CardKind::UltralightC:
+        return {kIso14443APart3, 0x003A};
+    case CardKind::Vicinity:
+        return {kIso15693Part3, vicinityName(card.maker)};
+    default:
+        return {kIso14443APart3, 0x0000};
     }
 }
 
@@ -92,8 +119,9 @@ Bytes buildAtr(const Card& card) {
     const StorageName n = storageName(card);
     // Category 80, tag 4F (application identifier) of 12 bytes: the registered
     // identifier A0 00 00 03 06, the standard, the card name, 4 RFU bytes.
-    return frame({0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06, n.standard, static_cast<std::uint8_t>(n.name >> 8),
-                  static_cast<std::uint8_t>(n.name), 0x00, 0x00, 0x00, 0x00});
+    return frame({0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06, n.standard,
+                  static_cast<std::uint8_t>(n.name >> 8), static_cast<std::uint8_t>(n.name), 0x00, 0x00, 0x00,
+                  0x00});
 }
 
 } // namespace varrok_ifd

@@ -18,10 +18,10 @@ enum class CardKind {
     Classic4K,
     Ultralight,
     UltralightC,
-    OtherTypeA,     // a Type A storage card of no family the driver knows
-    SmartCardA,     // ISO 14443-4 Type A
-    SmartCardB,     // ISO 14443-4 Type B
-    Vicinity,       // ISO 15693
+    OtherTypeA, // a Type A storage card of no family the driver knows
+    SmartCardA, // ISO 14443-4 Type A
+    SmartCardB, // ISO 14443-4 Type B
+    Vicinity,   // ISO 15693
 };
 
 struct Card {

@@ -12,11 +12,16 @@ constexpr unsigned char kWakeUpA = 0x52, kWakeUpB = 1;
 CardKind typeAKind(std::uint8_t sak) {
     if (sak & 0x20) return CardKind::SmartCardA;
     switch (sak) {
-    case 0x09: return CardKind::ClassicMini;
-    case 0x08: return CardKind::Classic1K;
-    case 0x18: return CardKind::Classic4K;
-    case 0x00: return CardKind::Ultralight;
-    default: return CardKind::OtherTypeA;
+    case 0x09:
+        return CardKind::ClassicMini;
+    case 0x08:
+        return CardKind::Classic1K;
+    case 0x18:
+        return CardKind::Classic4K;
+    case 0x00:
+        return CardKind::Ultralight;
+    default:
+        return CardKind::OtherTypeA;
     }
 }
 
@@ -73,8 +78,10 @@ std::optional<Card> ContactlessSlot::findTypeA() {
         // selecting again.
         unsigned char pages[16];
         const int rc = rf_UltraLight_Read(link_.icdev(), 0x20, pages);
-        if (rc == 0) card.kind = CardKind::UltralightC;
-        else if (!linkOk(rc) || !getCard(card)) return std::nullopt;
+        if (rc == 0)
+            card.kind = CardKind::UltralightC;
+        else if (!linkOk(rc) || !getCard(card))
+            return std::nullopt;
     }
     return card;
 }
@@ -111,7 +118,8 @@ std::optional<Card> ContactlessSlot::findVicinity() {
 
 std::optional<Card> ContactlessSlot::find() {
     using Finder = std::optional<Card> (ContactlessSlot::*)();
-    Finder finders[] = {&ContactlessSlot::findTypeA, &ContactlessSlot::findTypeB, &ContactlessSlot::findVicinity};
+    Finder finders[] = {&ContactlessSlot::findTypeA, &ContactlessSlot::findTypeB,
+                        &ContactlessSlot::findVicinity};
     // The known card's family first: asking another family switches the
     // field's protocol, which every card feels as a power cycle.
     if (card_) {
@@ -179,11 +187,16 @@ Reply ContactlessSlot::refused(int rc, Sw onRefusal) {
     if (!recover()) return Reply::gone();
     switch (rc) {
     case 0x03:
-    case 0x04: return Reply::ok(withSw(Sw::SecurityStatus));
-    case 0x05: return Reply::ok(withSw(Sw::Incompatible));
-    case 0x06: return Reply::ok(withSw(Sw::NoSuchBlock));
-    case 0x08: return Reply::ok(withSw(Sw::NotAllowed));
-    default: return Reply::ok(withSw(onRefusal));
+    case 0x04:
+        return Reply::ok(withSw(Sw::SecurityStatus));
+    case 0x05:
+        return Reply::ok(withSw(Sw::Incompatible));
+    case 0x06:
+        return Reply::ok(withSw(Sw::NoSuchBlock));
+    case 0x08:
+        return Reply::ok(withSw(Sw::NotAllowed));
+    default:
+        return Reply::ok(withSw(onRefusal));
     }
 }
 

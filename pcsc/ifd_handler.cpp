@@ -93,14 +93,20 @@ RESPONSECODE IFDHGetCapabilities(DWORD Lun, DWORD Tag, PDWORD Length, PUCHAR Val
     if (t.reader == nullptr || t.slot == nullptr) return IFD_NO_SUCH_DEVICE;
     switch (Tag) {
     case TAG_IFD_ATR:
-    case SCARD_ATTR_ATR_STRING: return putBytes(t.slot->atr(), Value, Length);
-    case TAG_IFD_SLOTS_NUMBER: return putByte(static_cast<UCHAR>(t.reader->slotCount()), Value, Length);
-    case TAG_IFD_SIMULTANEOUS_ACCESS: return putByte(16, Value, Length);
+    case SCARD_ATTR_ATR_STRING:
+        return putBytes(t.slot->atr(), Value, Length);
+    case TAG_IFD_SLOTS_NUMBER:
+        return putByte(static_cast<UCHAR>(t.reader->slotCount()), Value, Length);
+    case TAG_IFD_SIMULTANEOUS_ACCESS:
+        return putByte(16, Value, Length);
     // Different readers may be used at once (the library lets calls on
     // different readers run side by side); the slots of one reader share its link.
-    case TAG_IFD_THREAD_SAFE: return putByte(1, Value, Length);
-    case TAG_IFD_SLOT_THREAD_SAFE: return putByte(0, Value, Length);
-    default: return IFD_ERROR_TAG;
+    case TAG_IFD_THREAD_SAFE:
+        return putByte(1, Value, Length);
+    case TAG_IFD_SLOT_THREAD_SAFE:
+        return putByte(0, Value, Length);
+    default:
+        return IFD_ERROR_TAG;
     }
 }
 
@@ -110,7 +116,8 @@ RESPONSECODE IFDHSetProtocolParameters(DWORD Lun, DWORD Protocol, UCHAR, UCHAR, 
     // Contactless cards and the reader's SAM slots run the protocol the
     // reader chose; T=0 and T=1 are both accepted as the ATR offers them.
     if (find(Lun).slot == nullptr) return IFD_NO_SUCH_DEVICE;
-    return Protocol == SCARD_PROTOCOL_T0 || Protocol == SCARD_PROTOCOL_T1 ? IFD_SUCCESS : IFD_PROTOCOL_NOT_SUPPORTED;
+    return Protocol == SCARD_PROTOCOL_T0 || Protocol == SCARD_PROTOCOL_T1 ? IFD_SUCCESS
+                                                                          : IFD_PROTOCOL_NOT_SUPPORTED;
 }
 
 RESPONSECODE IFDHPowerICC(DWORD Lun, DWORD Action, PUCHAR Atr, PDWORD AtrLength) {
@@ -143,8 +150,11 @@ RESPONSECODE IFDHTransmitToICC(DWORD Lun, SCARD_IO_HEADER, PUCHAR TxBuffer, DWOR
         if (rc != IFD_SUCCESS) *RxLength = 0;
         return rc;
     }
-    case Reply::Status::CardGone: *RxLength = 0; return IFD_ICC_NOT_PRESENT;
-    case Reply::Status::LinkFailed: break;
+    case Reply::Status::CardGone:
+        *RxLength = 0;
+        return IFD_ICC_NOT_PRESENT;
+    case Reply::Status::LinkFailed:
+        break;
     }
     *RxLength = 0;
     return IFD_COMMUNICATION_ERROR;
@@ -167,9 +177,12 @@ RESPONSECODE IFDHICCPresence(DWORD Lun) {
     Target t = find(Lun);
     if (t.slot == nullptr) return IFD_NO_SUCH_DEVICE;
     switch (t.slot->presence()) {
-    case Presence::Present: return IFD_ICC_PRESENT;
-    case Presence::Absent: return IFD_ICC_NOT_PRESENT;
-    case Presence::ReaderDown: break;
+    case Presence::Present:
+        return IFD_ICC_PRESENT;
+    case Presence::Absent:
+        return IFD_ICC_NOT_PRESENT;
+    case Presence::ReaderDown:
+        break;
     }
     return IFD_COMMUNICATION_ERROR;
 }

@@ -13,7 +13,8 @@ namespace {
 std::optional<int> number(std::string_view text, int min, int max) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < min || value > max)
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < min ||
+        value > max)
         return std::nullopt;
     return value;
 }
@@ -33,7 +34,8 @@ bool dottedQuad(std::string_view host) {
 
 std::optional<DeviceName> DeviceName::parse(const std::string& text) {
     std::string upper = text;
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     const std::string_view view(upper);
     const std::size_t colon = view.rfind(':');
     if (colon == std::string_view::npos) return std::nullopt;

@@ -47,7 +47,8 @@ bool consistentTrailer(const Bytes& t) {
 bool isTrailer(unsigned block) { return block < 128 ? block % 4 == 3 : block % 16 == 15; }
 
 std::int32_t bigEndian32(const std::uint8_t* b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) << 24 |
+                                     static_cast<std::uint32_t>(b[1]) << 16 |
                                      static_cast<std::uint32_t>(b[2]) << 8 | b[3]);
 }
 
@@ -55,20 +56,28 @@ std::int32_t bigEndian32(const std::uint8_t* b) {
 
 Reply ContactlessSlot::pseudo(const Apdu& apdu) {
     switch (apdu.ins) {
-    case kGetData: return getData(apdu);
-    case kLoadKeys: return loadKeys(apdu);
+    case kGetData:
+        return getData(apdu);
+    case kLoadKeys:
+        return loadKeys(apdu);
     case kGeneralAuthenticate:
         // Data: version 01, block (2 bytes, MSB first), key type, key number.
         if (apdu.p1p2() != 0) return sw(Sw::WrongP1P2);
         if (apdu.data.size() != 5 || apdu.le) return sw(Sw::WrongLength);
         if (apdu.data[0] != 0x01 || apdu.data[1] != 0x00) return sw(Sw::BadData);
         return authenticate(apdu.data[2], apdu.data[3], apdu.data[4]);
-    case kAuthenticate: return sw(Sw::WrongLength); // the six-byte form is taken before parsing
-    case kReadBinary: return readBinary(apdu);
-    case kUpdateBinary: return updateBinary(apdu);
-    case kReadValue: return readValue(apdu);
-    case kValue: return valueOperation(apdu);
-    default: return sw(Sw::UnknownInstruction);
+    case kAuthenticate:
+        return sw(Sw::WrongLength); // the six-byte form is taken before parsing
+    case kReadBinary:
+        return readBinary(apdu);
+    case kUpdateBinary:
+        return updateBinary(apdu);
+    case kReadValue:
+        return readValue(apdu);
+    case kValue:
+        return valueOperation(apdu);
+    default:
+        return sw(Sw::UnknownInstruction);
     }
 }
 
@@ -158,9 +167,10 @@ Reply ContactlessSlot::updateBinary(const Apdu& apdu) {
         for (unsigned i = 0; i < count; ++i) {
             const auto at = static_cast<unsigned char>(block + i);
             auto uid = card_->uid;
-            const int rc = card_->kind == CardKind::Vicinity
-                               ? rf_ISO15693_Write(link_.icdev(), kVicinityFlags, uid.data(), at, data.data() + 4 * i)
-                               : rf_UltraLight_Write(link_.icdev(), at, data.data() + 4 * i);
+            const int rc =
+                card_->kind == CardKind::Vicinity
+                    ? rf_ISO15693_Write(link_.icdev(), kVicinityFlags, uid.data(), at, data.data() + 4 * i)
+                    : rf_UltraLight_Write(link_.icdev(), at, data.data() + 4 * i);
             if (rc != 0) return refused(rc, Sw::MemoryFailure);
         }
         return ok();

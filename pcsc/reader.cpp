@@ -6,7 +6,8 @@ namespace varrok_ifd {
 
 Reader::Reader(DeviceName name) : link_(std::move(name)) {
     slots_.push_back(std::make_unique<ContactlessSlot>(link_, keys_));
-    for (unsigned char n = 1; n <= kSamSlots; ++n) slots_.push_back(std::make_unique<SamSlot>(link_, n));
+    for (unsigned char n = 1; n <= kSamSlots; ++n)
+        slots_.push_back(std::make_unique<SamSlot>(link_, n));
 }
 
 std::optional<Bytes> Reader::control(unsigned long code, const std::uint8_t* in, std::size_t size) {

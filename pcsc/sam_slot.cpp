@@ -35,7 +35,8 @@ Reply SamSlot::transmit(const std::uint8_t* apdu, std::size_t size) {
     conversation_ = true;
     unsigned char command[256] = {}, answer[256] = {}, len = 0;
     std::copy(apdu, apdu + size, command);
-    const int rc = rf_SAM_COS(link_.icdev(), number_, command, static_cast<unsigned char>(size), answer, &len, 0);
+    const int rc =
+        rf_SAM_COS(link_.icdev(), number_, command, static_cast<unsigned char>(size), answer, &len, 0);
     if (rc == 0) return Reply::ok(Bytes(answer, answer + len));
     if (link_.lostOn(rc)) return Reply::failed();
     // The reader refused: the SAM was taken out, or never reset.

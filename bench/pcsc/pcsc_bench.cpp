@@ -10,10 +10,10 @@
 
 #include <winscard.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,7 +40,8 @@ std::vector<double> medians(int reads, const std::vector<std::pair<const char*, 
                 std::fprintf(stderr, "%s: read %d failed\n", ways[w].first, i);
                 std::exit(1);
             }
-            times[w].push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+            times[w].push_back(
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
         }
     }
     std::vector<double> result;
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
     SCARDHANDLE card = 0;
     DWORD protocol = 0;
     if (SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context) != SCARD_S_SUCCESS ||
-        SCardConnect(context, argv[2], SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &protocol) != SCARD_S_SUCCESS) {
+        SCardConnect(context, argv[2], SCARD_SHARE_SHARED, SCARD_PROTOCOL_T1, &card, &protocol) !=
+            SCARD_S_SUCCESS) {
         std::fprintf(stderr, "no card in \"%s\"\n", argv[2]);
         return 1;
     }
@@ -106,9 +108,10 @@ int main(int argc, char** argv) {
     SCardReleaseContext(context);
     std::printf("one 16-byte Classic block, median of %d reads each:\n", reads);
     std::printf("  library alone            %8.1f us\n", direct);
-    std::printf("  driver in-process        %8.1f us  (driver's own work %.1f us, %.1f%% of a read)\n", viaDriver,
-                viaDriver - direct, 100.0 * (viaDriver - direct) / viaDriver);
-    std::printf("  pcscd + driver           %8.1f us  (pcscd's IPC %.1f us)\n", viaPcscd, viaPcscd - viaDriver);
+    std::printf("  driver in-process        %8.1f us  (driver's own work %.1f us, %.1f%% of a read)\n",
+                viaDriver, viaDriver - direct, 100.0 * (viaDriver - direct) / viaDriver);
+    std::printf("  pcscd + driver           %8.1f us  (pcscd's IPC %.1f us)\n", viaPcscd,
+                viaPcscd - viaDriver);
     std::printf("  pcscd + driver / library %8.2fx\n", viaPcscd / direct);
     return 0;
 }
