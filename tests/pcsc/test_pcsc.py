@@ -3,6 +3,7 @@
 The stage script (tools/pcsc_stage.sh) runs this with pytest after building the
 driver and the simulator; VARROK_BUILD names the build tree.
 """
+import ctypes
 import os
 import signal
 import socket
@@ -285,3 +286,39 @@ def test_reader_controls(rig):
     assert scard.SCardControl(direct, ANTENNA, [1])[0] == scard.SCARD_S_SUCCESS
     wait_for(rig.present, 5, "the card with the field on again")
     scard.SCardDisconnect(direct, scard.SCARD_LEAVE_CARD)
+
+
+class IoHeader(ctypes.Structure):
+    _fields_ = [("protocol", ctypes.c_ulong), ("length", ctypes.c_ulong)]
+
+
+def test_driver_entry_points_keep_to_callers_buffers(rig):
+    """The driver loaded as pcscd loads it, beside pcscd, with a connection of its own."""
+    ifd = ctypes.CDLL(str(BUILD / "pcsc/libvarrok_ifd.so"))
+    lun, size = 0x70000, ctypes.c_ulong()
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        closed = s.getsockname()[1]
+    assert ifd.IFDHCreateChannelByName(lun, b"TCP://localhost:4000") == 617  # no such device
+    assert ifd.IFDHCreateChannelByName(lun, f"TCP://127.0.0.1:{closed}".encode()) == 612  # nobody answers
+    assert ifd.IFDHCreateChannelByName(lun, f"TCP://127.0.0.1:{rig.port}".encode()) == 0
+    out = (ctypes.c_ubyte * 64)(*[0xEE] * 64)
+    size.value = 1
+    assert ifd.IFDHGetCapabilities(lun, 0x0FAE, ctypes.byref(size), out) == 0 and out[0] == 5  # slots
+    assert ifd.IFDHGetCapabilities(lun, 0x1234, ctypes.byref(size), out) == 600  # unknown tag
+    rig.only(1)
+    size.value = 4
+    assert ifd.IFDHPowerICC(lun, 500, out, ctypes.byref(size)) == 618  # a 20-byte ATR, 4 bytes of room
+    assert list(out[1:64]) == [0xEE] * 63
+    size.value = 64
+    assert ifd.IFDHPowerICC(lun, 500, out, ctypes.byref(size)) == 0 and size.value == 20
+    get_uid = (ctypes.c_ubyte * 5)(*hx("FFCA000000"))
+    answer = (ctypes.c_ubyte * 64)(*[0xEE] * 64)
+    size.value = 3
+    assert ifd.IFDHTransmitToICC(lun, IoHeader(2, 8), get_uid, 5, answer, ctypes.byref(size), None) == 618
+    assert size.value == 0 and list(answer[3:]) == [0xEE] * 61
+    size.value = 64
+    assert ifd.IFDHTransmitToICC(lun, IoHeader(2, 8), get_uid, 5, answer, ctypes.byref(size), None) == 0
+    assert bytes(answer[: size.value]).hex().upper() == "112233449000"
+    assert ifd.IFDHCloseChannel(lun) == 0
+    assert ifd.IFDHICCPresence(lun) == 617
