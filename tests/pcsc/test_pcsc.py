@@ -201,6 +201,9 @@ def test_sam_slot(rig):
     assert c.send("00A4040003F00A0B")[1] == "9000"
     assert c.send("00B0000000") == ("5A5A", "9000")
     c.close()
+    empty = rig.readers()[2]  # SAM slot 2
+    assert not rig.present(empty)
+    assert scard.SCardConnect(rig.ctx, empty, scard.SCARD_SHARE_SHARED, scard.SCARD_PROTOCOL_T1)[0] != 0
 
 
 BAD = [  # APDU, status word; none of them may reach the card
@@ -255,6 +258,24 @@ def test_clients_see_cards_come_and_go(rig):
     wait_for(lambda: not rig.present(), 5, "the card to leave")
     output = scan.communicate(timeout=20)[0]
     assert "Card inserted" in output and "Card removed" in output
+
+
+def test_card_swapped_mid_conversation_shows_at_the_next_apdu(rig):
+    rig.only(1)
+    c = Card(rig)
+    assert c.send("FF82000006FFFFFFFFFFFF") == ("", "9000")
+    assert c.send("FF860000050100046000") == ("", "9000")
+    counter = rig.state() >> 16
+    rig.hand("only 7")
+    time.sleep(0.9)  # presence checks leave the conversation alone: no event yet
+    assert rig.state() >> 16 == counter
+    rc, _ = scard.SCardTransmit(c.handle, scard.SCARD_PCI_T1, hx("FFB0000410"))
+    assert rc != scard.SCARD_S_SUCCESS  # the card that was authenticated is gone
+    wait_for(lambda: rig.state() >> 16 >= counter + 2 and rig.present(), 5, "the new card")
+    scard.SCardDisconnect(c.handle, scard.SCARD_LEAVE_CARD)
+    c = Card(rig)
+    assert c.send("FFCA000000") == ("55667788", "9000")
+    c.close()
 
 
 def test_reader_killed_and_restarted(rig):
