@@ -77,7 +77,8 @@ std::uint16_t vicinityName(std::uint8_t maker) {
 Bytes frame(const Bytes& historical) {
     const std::size_t k = std::min<std::size_t>(historical.size(), 15);
     Bytes atr{0x3B, static_cast<std::uint8_t>(0x80 | k), 0x80, 0x01};
-    for (std::size_t i = 0; i < k; ++i) atr.push_back(historical[i]);
+    for (std::size_t i = 0; i < k; ++i)
+        atr.push_back(historical[i]);
     std::uint8_t tck = 0;
     for (std::size_t i = 1; i < atr.size(); ++i)
         tck ^= atr[i];

@@ -13,8 +13,8 @@
 namespace varrok_ifd {
 
 // SCardControl codes (SCARD_CTL_CODE(n) = 0x42000000 + n), each with one input byte.
-constexpr unsigned long kControlBeep = 0x42000000 + 3600;    // beep for this many 10 ms steps
-constexpr unsigned long kControlLed = 0x42000000 + 3601;     // the reader's LED colour code, as it is
+constexpr unsigned long kControlBeep = 0x42000000 + 3600; // beep for this long (the reader's own time unit)
+constexpr unsigned long kControlLed = 0x42000000 + 3601;  // the reader's LED colour code, as it is
 constexpr unsigned long kControlAntenna = 0x42000000 + 3602; // 0 field off, 1 field on
 constexpr unsigned long kGetFeatureRequest = 0x42000000 + 3400;
 
