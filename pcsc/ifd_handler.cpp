@@ -16,30 +16,31 @@ using namespace varrok_ifd;
 namespace {
 
 std::mutex readersMutex;
-std::map<DWORD, std::unique_ptr<Reader>> readers; // by the high half of the Lun
+std::map<DWORD, std::shared_ptr<Reader>> readers; // by the high half of the Lun
 
 DWORD readerOf(DWORD lun) { return lun >> 16; }
 unsigned slotOf(DWORD lun) { return lun & 0xFFFF; }
 
-// The reader and slot of a Lun, with the reader's lock held while it lives.
+// The reader and slot of a Lun, with the reader's lock held: a channel
+// closed meanwhile leaves the reader alive until this call is done with it.
 struct Target {
+    std::shared_ptr<Reader> owner;
     std::unique_lock<std::mutex> lock;
     Reader* reader = nullptr;
     Slot* slot = nullptr;
 };
 
 Target find(DWORD lun) {
-    Reader* reader = nullptr;
+    std::shared_ptr<Reader> reader;
     {
         std::lock_guard guard(readersMutex);
         const auto it = readers.find(readerOf(lun));
         if (it == readers.end()) return {};
-        reader = it->second.get();
+        reader = it->second;
     }
-    // A reader is removed only by pcscd closing its channel, never while
-    // pcscd still calls it.
-    Target t{std::unique_lock(reader->mutex), reader, reader->slot(slotOf(lun))};
-    return t;
+    std::unique_lock lock(reader->mutex);
+    Slot* slot = reader->slot(slotOf(lun));
+    return {reader, std::move(lock), reader.get(), slot};
 }
 
 RESPONSECODE putBytes(const Bytes& bytes, PUCHAR out, PDWORD length) {
@@ -58,7 +59,7 @@ RESPONSECODE IFDHCreateChannelByName(DWORD Lun, LPSTR DeviceName) {
     if (DeviceName == nullptr) return IFD_COMMUNICATION_ERROR;
     const auto name = DeviceName::parse(DeviceName);
     if (!name) return IFD_NO_SUCH_DEVICE;
-    auto reader = std::make_unique<Reader>(*name);
+    auto reader = std::make_shared<Reader>(*name);
     // The reader must answer now: a configuration naming the wrong port shows
     // at once in pcscd's log. Once served, a reader that goes away is looked
     // for again at every presence check.
@@ -76,15 +77,8 @@ RESPONSECODE IFDHCreateChannel(DWORD Lun, DWORD Channel) {
 
 RESPONSECODE IFDHCloseChannel(DWORD Lun) {
     if (slotOf(Lun) != 0) return IFD_SUCCESS;
-    std::unique_ptr<Reader> gone;
-    {
-        std::lock_guard guard(readersMutex);
-        const auto it = readers.find(readerOf(Lun));
-        if (it == readers.end()) return IFD_SUCCESS;
-        gone = std::move(it->second);
-        readers.erase(it);
-    }
-    std::lock_guard wait(gone->mutex); // let a call in flight finish
+    std::lock_guard guard(readersMutex);
+    readers.erase(readerOf(Lun)); // a call in flight keeps its reader until it returns
     return IFD_SUCCESS;
 }
 

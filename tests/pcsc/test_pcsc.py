@@ -5,6 +5,7 @@ driver and the simulator; VARROK_BUILD names the build tree.
 """
 import ctypes
 import os
+import shutil
 import signal
 import socket
 import subprocess
@@ -113,6 +114,7 @@ def rig():
     r = Rig()
     yield r
     r.stop()
+    shutil.rmtree(RUN, ignore_errors=True)
 
 
 class Card:
