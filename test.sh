@@ -14,7 +14,8 @@ ctest --test-dir build -j2 --output-on-failure --timeout 300
 
 echo "== build and test with sanitizers"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARROK_SANITIZE=ON >/dev/null
-cmake --build build-asan -j2 --target test_link test_commands test_crypto test_simulator test_endtoend test_threads test_cardtool test_cli test_formats
+cmake --build build-asan -j2 --target test_link test_commands test_crypto test_simulator test_endtoend test_threads \
+    test_cardtool test_cli test_formats test_pcsc
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 
@@ -26,6 +27,7 @@ cmake --build build-tsan -j2 --target test_threads
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./build-tsan/tests/test_threads
 
 echo "== Windows DLL under Wine" && ./tools/windows_stage.sh
+echo "== PC/SC driver" && ./tools/pcsc_stage.sh
 echo "== packages" && ./tools/package_stage.sh
 echo "== fuzzing self-check"
 ./tools/fuzz.sh --self-check
