@@ -111,7 +111,7 @@ void checkShape(const Card& card, const Where& where) {
 }
 
 void checkWritable(const Card& card, const char* format) {
-    const std::string name = std::string("writing a ") + format + " dump";
+    const std::string name = std::string("writing a dump as ") + format;
     Where where{name, familyName(card.family)};
     if (card.blockSize == 0 || card.memory.size() % card.blockSize)
         where.fail(std::to_string(card.memory.size()) + " bytes of memory are no whole number of blocks");

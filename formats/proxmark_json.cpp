@@ -31,6 +31,7 @@
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <set>
 
@@ -279,6 +280,12 @@ Card parseJson(std::string_view content, Family family, const std::string& name)
 
 std::string serializeJson(const Card& card) {
     checkWritable(card, "json");
+    // Only what this reader takes back: a file must never be refused by its own writer's reader.
+    auto n = card.uid.size();
+    bool uidFits = n == 0 || (card.family == Family::Iso15693 ? n == 8 : n == 4 || n == 7 || n == 10);
+    if (!uidFits)
+        throw Error(std::string("writing a dump as json: ") + familyName(card.family) + ": a UID of " +
+                    std::to_string(n) + " bytes");
     Json id = Json::object();
     if (!card.uid.empty()) id["UID"] = toHex(card.uid);
     if (card.family == Family::Iso15693) {
