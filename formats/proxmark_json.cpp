@@ -186,7 +186,9 @@ void readBlocks(const Node& blocks, Card& card) {
         if (*n >= maxBlocks(card.family))
             block.where().fail(std::string("beyond the last block of any ") + familyName(card.family) +
                                " card");
-        // Blocks are numbered in order: a number out of order leaves a gap before it.
+        // Blocks come in order, as that tool writes them (not sorted as text: "10" after "9").
+        if (*n != expected && blocks.find(std::to_string(expected).c_str()))
+            block.where().fail("out of order: block " + std::to_string(expected) + " comes after it");
         if (*n != expected)
             Where{blocks.file, joinPath(blocks.path, std::to_string(expected))}.fail("missing");
         auto text = block.text();

@@ -103,7 +103,7 @@ TEST(RoundTrip, ReadsProxmarkStyleClassicJsonAndWritesItsMembers) {
     EXPECT_EQ(card.block(7)[6], 0x78);
     EXPECT_FALSE(card.partial());
 
-    auto written = nlohmann::json::parse(serialize(card, Format::Json));
+    auto written = nlohmann::ordered_json::parse(serialize(card, Format::Json));
     EXPECT_EQ(written["FileType"], "mfc v2");
     EXPECT_EQ(written["Card"]["ATQA"], "0400");
     EXPECT_EQ(written["blocks"]["19"], "A0A1A2A3A4A5787788C1B0B1B2B3B4B5");
@@ -114,6 +114,27 @@ TEST(RoundTrip, ReadsProxmarkStyleClassicJsonAndWritesItsMembers) {
     EXPECT_EQ(sector4["AccessConditionsText"]["block19"],
               "key A: write by B; access bits: read by A and B, write by B; key B: write by B");
     EXPECT_EQ(sector4["AccessConditionsText"]["UserData"], "C1");
+
+    // The older Classic form has no "Card": the UID comes from block 0.
+    Card old = parse("{\"FileType\": \"mfcard\", \"blocks\": " + written["blocks"].dump() + "}", Format::Json,
+                     Family::Classic, "old.json");
+    EXPECT_EQ(old.uid, card.uid);
+    EXPECT_EQ(old.memory, card.memory);
+}
+
+TEST(RoundTrip, ReadsProxmarkStyleUltralightJsonIgnoringItsOtherMembers) {
+    std::string pages;
+    for (int p = 0; p < 16; ++p)
+        pages += ", \"" + std::to_string(p) + "\": \"0" + std::to_string(p % 10) + "A0B0C0\"";
+    Card card = parse(R"({"Created": "proxmark3", "FileType": "mfu", "Card": {"UID": "04112233445566",
+        "Version": "0004030101000B03", "TBO_0": "0000", "Signature": "00", "Counter0": "000000"},
+        "blocks": {)" + pages.substr(2) +
+                          "}}",
+                      Format::Json, Family::Ultralight, "ul.json");
+    EXPECT_EQ(card.uid, (Bytes{0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));
+    ASSERT_EQ(card.blockCount(), 16u);
+    EXPECT_EQ(card.block(13)[0], 0x03);
+    EXPECT_EQ(card.block(13)[3], 0xC0);
 }
 
 TEST(RoundTrip, KeyDictionaryKeepsFileOrderOnce) {
