@@ -60,7 +60,8 @@ TEST(BadFiles, AreRefusedNamingThePlace) {
         // binary
         {Format::Binary, C, std::string(1023, '\0'), "1023 bytes: no MIFARE Classic card holds that many"},
         {Format::Binary, C, std::string(4097, '\0'), "4097 bytes: no MIFARE Classic"},
-        {Format::Binary, U, std::string(60, '\0'), "60 bytes: no MIFARE Ultralight card"},
+        {Format::Binary, U, std::string(1025, '\0'), "1025 bytes: no MIFARE Ultralight card"},
+        {Format::Binary, U, std::string(12, '\0'), "12 bytes: no MIFARE Ultralight card"},
         {Format::Binary, V, "", "0 bytes: no ISO 15693 card"},
         // .mct
         {Format::Mct, C, kZeroBlock, "line 1: a block before the first '+Sector:' line"},
