@@ -19,7 +19,7 @@ Card parseBinary(std::string_view content, Family family, const std::string& nam
 }
 
 std::string serializeBinary(const Card& card) {
-    checkWritable(card, "binary");
+    checkWritable(card, "bin");
     return {card.memory.begin(), card.memory.end()};
 }
 

@@ -76,7 +76,7 @@ class Error : public std::runtime_error {
 
 // The format a file name stands for, by its extension; throws Error for an unknown one.
 Format formatOf(const std::string& path);
-const char* formatName(Format format); // "json", "binary", "eml", "mct"
+const char* formatName(Format format); // "json", "bin", "eml", "mct": the names --format takes
 std::optional<Format> formatFromName(std::string_view name);
 
 // Reads a whole file (bounded: larger than any card's dump is refused) and parses it.

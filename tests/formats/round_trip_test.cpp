@@ -65,6 +65,8 @@ TEST(RoundTrip, EveryFormatGivesBackTheSameCard) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(familyKey(c.family)) + " " + formatName(c.format) + " " +
                      std::to_string(c.blocks));
+        EXPECT_EQ(formatFromName(formatName(c.format)), c.format); // the names the tool's --format takes
+        EXPECT_EQ(familyFromKey(familyKey(c.family)), c.family);
         Card card = sampleCard(c.family, c.blocks, c.blockSize, c.format == Format::Json);
         EXPECT_EQ(parse(serialize(card, c.format), c.format, c.family, "x"), card);
         if (c.format == Format::Binary) continue; // a binary dump cannot mark blocks not read
