@@ -62,6 +62,8 @@ TEST(BadFiles, AreRefusedNamingThePlace) {
         {Format::Binary, C, std::string(4097, '\0'), "4097 bytes: no MIFARE Classic"},
         {Format::Binary, U, std::string(1025, '\0'), "1025 bytes: no MIFARE Ultralight card"},
         {Format::Binary, U, std::string(12, '\0'), "12 bytes: no MIFARE Ultralight card"},
+        {Format::Binary, U, std::string(11, '\0') + "\x0F" + std::string(44 + 64, '\0'),
+         "120 bytes: a 56-byte header before the pages"},
         {Format::Binary, V, "", "0 bytes: no ISO 15693 card"},
         // .mct
         {Format::Mct, C, kZeroBlock, "line 1: a block before the first '+Sector:' line"},
