@@ -3,14 +3,16 @@
 #include "formats/codec.h"
 
 #include <algorithm>
-#include <array>
 
 namespace varrok::dump {
 
 namespace {
 
-// Ultralight (16), EV1 (20, 41), NTAG203 (42), NTAG213/215/216 (45, 135, 231), Ultralight C (48).
-constexpr std::array<std::size_t, 8> kUltralightPages{16, 20, 41, 42, 45, 48, 135, 231};
+// Ultralight parts have 16 (Ultralight), 20 or 41 (EV1), 42 to 231 (NTAG) or 48 pages (C); a dump
+// may also stop early, as the tool's --pages asks. Pages 0-3 (UID, lock and OTP bytes) are always
+// there, and page numbers are one byte.
+constexpr std::size_t kMinUltralightPages = 4;
+constexpr std::size_t kMaxUltralightPages = 256;
 constexpr std::size_t kMax15693Blocks = 256; // block numbers are one byte
 constexpr std::size_t kMax15693BlockSize = 32;
 
@@ -19,7 +21,7 @@ std::string shapeRule(Family family) {
     case Family::Classic:
         return "a MIFARE Classic card has 20, 64, 128 or 256 blocks of 16 bytes";
     case Family::Ultralight:
-        return "a MIFARE Ultralight has 16, 20, 41, 42, 45, 48, 135 or 231 pages of 4 bytes";
+        return "a MIFARE Ultralight dump has 4 to 256 pages of 4 bytes";
     case Family::Iso15693:
         return "an ISO 15693 tag has 1 to 256 blocks of 1 to 32 bytes";
     }
@@ -67,7 +69,7 @@ std::size_t maxBlocks(Family family) {
     case Family::Classic:
         return 256;
     case Family::Ultralight:
-        return kUltralightPages.back();
+        return kMaxUltralightPages;
     case Family::Iso15693:
         return kMax15693Blocks;
     }
@@ -79,8 +81,7 @@ bool shapeFits(Family family, std::size_t blocks, std::size_t blockSize) {
     case Family::Classic:
         return blockSize == 16 && classic::sectorCount(blocks) != 0;
     case Family::Ultralight:
-        return blockSize == 4 &&
-               std::find(kUltralightPages.begin(), kUltralightPages.end(), blocks) != kUltralightPages.end();
+        return blockSize == 4 && blocks >= kMinUltralightPages && blocks <= kMaxUltralightPages;
     case Family::Iso15693:
         return blockSize >= 1 && blockSize <= kMax15693BlockSize && blocks >= 1 && blocks <= kMax15693Blocks;
     }
@@ -111,7 +112,7 @@ void checkShape(const Card& card, const Where& where) {
 }
 
 void checkWritable(const Card& card, const char* format) {
-    const std::string name = std::string("writing a ") + format + " dump";
+    const std::string name = std::string("writing a dump as ") + format;
     Where where{name, familyName(card.family)};
     if (card.blockSize == 0 || card.memory.size() % card.blockSize)
         where.fail(std::to_string(card.memory.size()) + " bytes of memory are no whole number of blocks");

@@ -37,7 +37,7 @@ const char* formatName(Format format) {
     case Format::Json:
         return "json";
     case Format::Binary:
-        return "binary";
+        return "bin";
     case Format::Eml:
         return "eml";
     case Format::Mct:

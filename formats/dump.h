@@ -52,9 +52,10 @@ struct Card {
 // Blocks a reader could not read hold zeros and are marked unknown; an empty
 // `known` counts as every block read. Readers always fill `known` in full.
 
-// The shape of each family's memory. Ultralight: the page counts of the
-// Ultralight, Ultralight C, EV1 and NTAG parts; ISO 15693: 1 to 256 blocks of
-// 1 to 32 bytes (4 on most tags; a binary dump is taken as 4-byte blocks).
+// The shape of each family's memory. Classic: Mini, 1K, 2K or 4K; Ultralight:
+// 4 to 256 pages of 4 bytes (a dump may end before the part's last page);
+// ISO 15693: 1 to 256 blocks of 1 to 32 bytes (4 on most tags; a binary dump
+// is taken as 4-byte blocks).
 const char* familyName(Family family); // "MIFARE Classic", "MIFARE Ultralight", "ISO 15693"
 const char* familyKey(Family family);  // "classic", "ultralight", "iso15693"
 std::optional<Family> familyFromKey(std::string_view key);
@@ -75,7 +76,7 @@ class Error : public std::runtime_error {
 
 // The format a file name stands for, by its extension; throws Error for an unknown one.
 Format formatOf(const std::string& path);
-const char* formatName(Format format); // "json", "binary", "eml", "mct"
+const char* formatName(Format format); // "json", "bin", "eml", "mct": the names --format takes
 std::optional<Format> formatFromName(std::string_view name);
 
 // Reads a whole file (bounded: larger than any card's dump is refused) and parses it.

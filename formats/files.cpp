@@ -3,6 +3,7 @@
 
 #include "formats/dump.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -28,12 +29,17 @@ struct Descriptor {
 } // namespace
 
 std::string readBounded(const std::string& path) {
-    Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Non-blocking, so a FIFO or a device named by mistake cannot hang the open; only files are read.
+    Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) failed(path, "open", errno);
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0) failed(path, "read", errno);
+    if (!S_ISREG(info.st_mode)) throw Error(path + ": not a regular file");
     std::string contents;
     char chunk[16384];
     while (true) {
-        auto got = ::read(file.fd, chunk, sizeof chunk);
+        // Never more than one byte past the bound: enough to know the file is too large.
+        auto got = ::read(file.fd, chunk, std::min(sizeof chunk, kMaxFileSize + 1 - contents.size()));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) failed(path, "read", errno);
         if (got == 0) return contents;

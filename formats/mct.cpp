@@ -80,7 +80,7 @@ Card parseMct(std::string_view content, Family family, const std::string& name) 
 
 std::string serializeMct(const Card& card) {
     if (card.family != Family::Classic)
-        throw Error(std::string("writing a mct dump: ") + familyName(card.family) +
+        throw Error(std::string("writing a dump as mct: ") + familyName(card.family) +
                     ": .mct files hold MIFARE Classic dumps only");
     checkWritable(card, "mct");
     std::string text;

@@ -31,6 +31,7 @@
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <set>
 
@@ -185,7 +186,9 @@ void readBlocks(const Node& blocks, Card& card) {
         if (*n >= maxBlocks(card.family))
             block.where().fail(std::string("beyond the last block of any ") + familyName(card.family) +
                                " card");
-        // Blocks are numbered in order: a number out of order leaves a gap before it.
+        // Blocks come in order, as that tool writes them (not sorted as text: "10" after "9").
+        if (*n != expected && blocks.find(std::to_string(expected).c_str()))
+            block.where().fail("out of order: block " + std::to_string(expected) + " comes after it");
         if (*n != expected)
             Where{blocks.file, joinPath(blocks.path, std::to_string(expected))}.fail("missing");
         auto text = block.text();
@@ -279,6 +282,12 @@ Card parseJson(std::string_view content, Family family, const std::string& name)
 
 std::string serializeJson(const Card& card) {
     checkWritable(card, "json");
+    // Only what this reader takes back: a file must never be refused by its own writer's reader.
+    auto n = card.uid.size();
+    bool uidFits = n == 0 || (card.family == Family::Iso15693 ? n == 8 : n == 4 || n == 7 || n == 10);
+    if (!uidFits)
+        throw Error(std::string("writing a dump as json: ") + familyName(card.family) + ": a UID of " +
+                    std::to_string(n) + " bytes");
     Json id = Json::object();
     if (!card.uid.empty()) id["UID"] = toHex(card.uid);
     if (card.family == Family::Iso15693) {

@@ -60,7 +60,10 @@ TEST(BadFiles, AreRefusedNamingThePlace) {
         // binary
         {Format::Binary, C, std::string(1023, '\0'), "1023 bytes: no MIFARE Classic card holds that many"},
         {Format::Binary, C, std::string(4097, '\0'), "4097 bytes: no MIFARE Classic"},
-        {Format::Binary, U, std::string(60, '\0'), "60 bytes: no MIFARE Ultralight card"},
+        {Format::Binary, U, std::string(1025, '\0'), "1025 bytes: no MIFARE Ultralight card"},
+        {Format::Binary, U, std::string(12, '\0'), "12 bytes: no MIFARE Ultralight card"},
+        {Format::Binary, U, std::string(11, '\0') + "\x0F" + std::string(44 + 64, '\0'),
+         "120 bytes: a 56-byte header before the pages"},
         {Format::Binary, V, "", "0 bytes: no ISO 15693 card"},
         // .mct
         {Format::Mct, C, kZeroBlock, "line 1: a block before the first '+Sector:' line"},
@@ -90,6 +93,9 @@ TEST(BadFiles, AreRefusedNamingThePlace) {
          "blocks.\"1\": missing"},
         {Format::Json, C, json("\"0\": " + kZeroBlockJson + ", \"256\": " + kZeroBlockJson),
          "blocks.\"256\": beyond"},
+        {Format::Json, C,
+         json("\"0\": " + kZeroBlockJson + ", \"2\": " + kZeroBlockJson + ", \"1\": " + kZeroBlockJson),
+         "blocks.\"2\": out of order: block 1 comes after it"},
         {Format::Json, C, json("\"01\": " + kZeroBlockJson), "blocks.\"01\": not a block number"},
         {Format::Json, C, json("\"0\": 5"), "blocks.\"0\": must be a string"},
         {Format::Json, C, json("\"0\": \"00\""), "blocks.\"0\": 2 hex digits where 32 belong"},

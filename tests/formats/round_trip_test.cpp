@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace varrok::dump;
@@ -64,6 +65,8 @@ TEST(RoundTrip, EveryFormatGivesBackTheSameCard) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(familyKey(c.family)) + " " + formatName(c.format) + " " +
                      std::to_string(c.blocks));
+        EXPECT_EQ(formatFromName(formatName(c.format)), c.format); // the names the tool's --format takes
+        EXPECT_EQ(familyFromKey(familyKey(c.family)), c.family);
         Card card = sampleCard(c.family, c.blocks, c.blockSize, c.format == Format::Json);
         EXPECT_EQ(parse(serialize(card, c.format), c.format, c.family, "x"), card);
         if (c.format == Format::Binary) continue; // a binary dump cannot mark blocks not read
@@ -102,7 +105,7 @@ TEST(RoundTrip, ReadsProxmarkStyleClassicJsonAndWritesItsMembers) {
     EXPECT_EQ(card.block(7)[6], 0x78);
     EXPECT_FALSE(card.partial());
 
-    auto written = nlohmann::json::parse(serialize(card, Format::Json));
+    auto written = nlohmann::ordered_json::parse(serialize(card, Format::Json));
     EXPECT_EQ(written["FileType"], "mfc v2");
     EXPECT_EQ(written["Card"]["ATQA"], "0400");
     EXPECT_EQ(written["blocks"]["19"], "A0A1A2A3A4A5787788C1B0B1B2B3B4B5");
@@ -113,6 +116,27 @@ TEST(RoundTrip, ReadsProxmarkStyleClassicJsonAndWritesItsMembers) {
     EXPECT_EQ(sector4["AccessConditionsText"]["block19"],
               "key A: write by B; access bits: read by A and B, write by B; key B: write by B");
     EXPECT_EQ(sector4["AccessConditionsText"]["UserData"], "C1");
+
+    // The older Classic form has no "Card": the UID comes from block 0.
+    Card old = parse("{\"FileType\": \"mfcard\", \"blocks\": " + written["blocks"].dump() + "}", Format::Json,
+                     Family::Classic, "old.json");
+    EXPECT_EQ(old.uid, card.uid);
+    EXPECT_EQ(old.memory, card.memory);
+}
+
+TEST(RoundTrip, ReadsProxmarkStyleUltralightJsonIgnoringItsOtherMembers) {
+    std::string pages;
+    for (int p = 0; p < 16; ++p)
+        pages += ", \"" + std::to_string(p) + "\": \"0" + std::to_string(p % 10) + "A0B0C0\"";
+    Card card = parse(R"({"Created": "proxmark3", "FileType": "mfu", "Card": {"UID": "04112233445566",
+        "Version": "0004030101000B03", "TBO_0": "0000", "Signature": "00", "Counter0": "000000"},
+        "blocks": {)" + pages.substr(2) +
+                          "}}",
+                      Format::Json, Family::Ultralight, "ul.json");
+    EXPECT_EQ(card.uid, (Bytes{0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}));
+    ASSERT_EQ(card.blockCount(), 16u);
+    EXPECT_EQ(card.block(13)[0], 0x03);
+    EXPECT_EQ(card.block(13)[3], 0xC0);
 }
 
 TEST(RoundTrip, KeyDictionaryKeepsFileOrderOnce) {
@@ -141,31 +165,64 @@ TEST(RoundTrip, FilesAreWrittenWholeAndReadWithinABound) {
 
     std::ofstream(dir / "huge.bin") << std::string((1 << 20) + 1, '\0');
     std::ofstream(dir / "keys.dic") << std::string((1 << 20) + 1, '#');
-    auto refusal = [](auto call) {
+    ::mkfifo((dir / "fifo.eml").c_str(), 0600);
+    // The message a call fails with must start with the file's name and then `problem`.
+    auto refused = [&](const char* name, auto call, const std::string& problem) {
+        auto path = (dir / name).string();
         try {
-            call();
+            call(path);
+            ADD_FAILURE() << name << " accepted";
         } catch (const Error& e) {
-            return std::string(e.what());
+            EXPECT_EQ(std::string(e.what()).rfind(path + ": " + problem, 0), 0u) << e.what();
         }
-        return std::string("accepted");
     };
-    auto p = [&](const char* name) { return (dir / name).string(); };
-    EXPECT_EQ(
-        refusal([&] { read(p("huge.bin"), Family::Classic); }).find(p("huge.bin") + ": larger than 1024 KiB"),
-        0u);
-    EXPECT_NE(refusal([&] { readKeys(p("keys.dic")); }).find("larger than"), std::string::npos);
-    EXPECT_EQ(refusal([&] { read(p("absent.eml"), Family::Classic); }),
-              p("absent.eml") + ": cannot open: No such file or directory");
-    EXPECT_EQ(
-        refusal([&] { read(p("card.txt"), Family::Classic); }).find(p("card.txt") + ": not a dump file name"),
-        0u);
-    EXPECT_NE(refusal([&] { write(p("none/x.eml"), card, Format::Eml); }).find("cannot create"),
-              std::string::npos);
+    auto readClassic = [](const std::string& path) { read(path, Family::Classic); };
+    refused("huge.bin", readClassic, "larger than 1024 KiB");
+    refused(
+        "keys.dic", [](const std::string& path) { readKeys(path); }, "larger than 1024 KiB");
+    refused("absent.eml", readClassic, "cannot open: No such file or directory");
+    refused("fifo.eml", readClassic, "not a regular file");
+    refused("card.txt", readClassic, "not a dump file name");
+    refused(
+        "none/x.eml", [&](const std::string& path) { write(path, card, Format::Eml); }, "cannot create");
     Card odd = card;
     odd.memory.pop_back();
-    EXPECT_NE(refusal([&] { write(p("card.eml"), odd, Format::Eml); }).find("no whole number of blocks"),
-              std::string::npos);
-    EXPECT_EQ(read(p("card.eml"), Family::Classic).memory,
-              card.memory); // the refused write left the file alone
+    try {
+        write((dir / "card.eml").string(), odd, Format::Eml);
+        ADD_FAILURE() << "a card of 1023 bytes written";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("no whole number of blocks"), std::string::npos);
+    }
+    EXPECT_EQ(read((dir / "card.eml").string(), Family::Classic).memory, card.memory); // left alone
     fs::remove_all(dir);
+}
+
+TEST(RoundTrip, NothingIsWrittenThatWouldNotReadBack) {
+    struct Row {
+        Card card;
+        Format format;
+        std::string message;
+    };
+    auto classic = [] { return blankCard(Family::Classic, 64); };
+    std::vector<Row> rows;
+    rows.push_back({classic(), Format::Json, "writing a dump as json: MIFARE Classic: a UID of 5 bytes"});
+    rows.back().card.uid = {1, 2, 3, 4, 5};
+    rows.push_back(
+        {blankCard(Family::Ultralight, 16), Format::Mct, ".mct files hold MIFARE Classic dumps only"});
+    rows.push_back(
+        {classic(), Format::Eml, "writing a dump as eml: MIFARE Classic: 63 block marks for 64 blocks"});
+    rows.back().card.known.pop_back();
+    rows.push_back(
+        {blankCard(Family::Classic, 63), Format::Binary, "63 blocks of 16 bytes, but a MIFARE Classic"});
+    rows.push_back({classic(), Format::Json, "an ATQA of 1 bytes"});
+    rows.back().card.atqa = {4};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        try {
+            serialize(row.card, row.format);
+            ADD_FAILURE() << "written";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(row.message), std::string::npos) << e.what();
+        }
+    }
 }
