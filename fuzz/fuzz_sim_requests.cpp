@@ -1,9 +1,9 @@
 // Any bytes a host may send to the simulated reader: the request parser and
 // every command handler must take them without crashing, hanging or
 // answering more than one frame holds.
-#include "simulator/codec.h"
-#include "simulator/families.h"
-#include "simulator/reader.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/reader.h"
+#include "simulator/wire/codec.h"
 
 #include <cstdlib>
 

@@ -26,11 +26,11 @@
 #include "shell/app.h"
 #include "shell/main_frame.h"
 #include "shell/view.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include "pages/message_boxes.h"
 #include "shell/app.h"
 #include "shell/main_frame.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/scenario.h"
+#include "simulator/commands/families.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/pty_server.h"
 
 namespace {
 

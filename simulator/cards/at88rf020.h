@@ -36,9 +36,9 @@
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
 #include "simulator/cards/type_b.h"
-#include "simulator/status.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 

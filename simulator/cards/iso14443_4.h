@@ -9,10 +9,10 @@
 #include <memory>
 #include <optional>
 
-#include "simulator/bytes.h"
 #include "simulator/cards/smart_card_app.h"
 #include "simulator/cards/type_a_card.h"
 #include "simulator/cards/type_b.h"
+#include "simulator/wire/bytes.h"
 
 namespace sim {
 

@@ -23,9 +23,9 @@
 #include <string_view>
 #include <vector>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
-#include "simulator/status.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 

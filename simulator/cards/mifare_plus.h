@@ -71,7 +71,7 @@
 
 #include "simulator/cards/classic.h"
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 

@@ -39,7 +39,7 @@
 #include <optional>
 #include <random>
 
-#include "simulator/bytes.h"
+#include "simulator/wire/bytes.h"
 
 namespace sim {
 

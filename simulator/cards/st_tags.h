@@ -48,9 +48,9 @@
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
-#include "simulator/status.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 

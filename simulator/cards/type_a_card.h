@@ -8,8 +8,8 @@
 #include <optional>
 #include <utility>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/cards/card.h"
 
 namespace sim {
 

@@ -18,9 +18,9 @@
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 

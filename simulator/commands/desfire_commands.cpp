@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "simulator/cards/desfire.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "simulator/cards/mifare_plus.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 

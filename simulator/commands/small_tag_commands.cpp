@@ -9,7 +9,7 @@
 #include "simulator/cards/at88rf020.h"
 #include "simulator/cards/st_tags.h"
 #include "simulator/cards/ussen.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 

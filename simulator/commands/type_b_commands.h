@@ -57,9 +57,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "simulator/dispatcher.h"
-#include "simulator/sam_slots.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/dispatcher.h"
+#include "simulator/reader/sam_slots.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 

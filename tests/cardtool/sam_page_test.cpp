@@ -12,7 +12,7 @@
 #include "pages/sam_page.h"
 #include "shell/app.h"
 #include "shell/main_frame.h"
-#include "simulator/sam_slots.h"
+#include "simulator/reader/sam_slots.h"
 #include "table_row.h"
 #include "tool_fixture.h"
 

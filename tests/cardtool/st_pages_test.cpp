@@ -15,7 +15,7 @@
 #include "shell/main_frame.h"
 #include "shell/view.h"
 #include "simulator/cards/st_tags.h"
-#include "simulator/desk.h"
+#include "simulator/reader/desk.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

@@ -12,7 +12,7 @@
 #include "shell/app.h"
 #include "shell/main_frame.h"
 #include "shell/view.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace tooltest {
 

@@ -5,9 +5,9 @@
 
 #include "simulator/cards/desfire.h"
 #include "simulator/commands/desfire_commands.h"
-#include "simulator/json.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/json.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 

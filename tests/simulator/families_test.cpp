@@ -1,6 +1,6 @@
 // The reader every program builds: all card families, and scenarios that fill
 // its field and its SAM slots.
-#include "simulator/families.h"
+#include "simulator/commands/families.h"
 
 #include <gtest/gtest.h>
 

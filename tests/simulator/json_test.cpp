@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "simulator/json.h"
+#include "simulator/scenario/json.h"
 
 namespace {
 

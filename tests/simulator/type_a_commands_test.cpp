@@ -9,7 +9,7 @@
 #include "simulator/cards/classic.h"
 #include "simulator/cards/ultralight.h"
 #include "simulator/commands/type_a_commands.h"
-#include "simulator/reader.h"
+#include "simulator/reader/reader.h"
 
 namespace {
 

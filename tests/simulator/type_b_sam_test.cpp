@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "simulator/commands/type_b_commands.h"
-#include "simulator/json.h"
-#include "simulator/reader.h"
-#include "simulator/sam_slots.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/sam_slots.h"
+#include "simulator/scenario/json.h"
 
 namespace {
 
