@@ -3,7 +3,7 @@
 # missing, and the packages named as arguments (a stage that needs more). apt's
 # own output goes to a log file; only its name is printed.
 set -euo pipefail
-packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace
+packages=(cmake ninja-build g++ binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace nlohmann-json3-dev
           qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei xvfb xauth
           "$@")
 missing=()

@@ -22,7 +22,7 @@ Equipment installAllFamilies(Reader& reader) {
     return equipment;
 }
 
-void placeSams(const json::Array& sams, SamSlots& slots) {
+void placeSams(const Json& sams, SamSlots& slots) {
     for (std::size_t i = 0; i < sams.size(); ++i) {
         try {
             SamPlacement placed = samFromJson(sams[i]);

@@ -20,7 +20,7 @@ struct Equipment {
 Equipment installAllFamilies(Reader& reader);
 
 // Puts a scenario's SAMs into the slots; throws ScenarioError naming the SAM at fault.
-void placeSams(const json::Array& sams, SamSlots& slots);
+void placeSams(const Json& sams, SamSlots& slots);
 
 // Every card kind a scenario file may name.
 CardKinds allCardKinds();

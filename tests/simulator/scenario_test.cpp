@@ -88,11 +88,13 @@ TEST(Scenario, LoadsTheReaderAndItsCardsIntoAReader) {
 
 TEST(Scenario, BadFilesGiveMessagesThatSayWhere) {
     struct Case {
-        const char* text;
+        std::string text;
         const char* message; // part of the message
     } const cases[] = {
         {"{\"cards\": [}", "not valid JSON: line 1, column 12"},
         {R"([])", "must be a JSON object"},
+        {R"({"cards": [], "cards": []})", "member \"cards\" is given twice"},
+        {std::string(65, '[') + std::string(65, ']'), "nested deeper than 64 levels"},
         {R"({"card": []})", "unknown member \"card\""},
         {R"({"cards": {}})", "cards: expected an array"},
         {R"({"cards": [{"kind": "classic2k", "uid": "11223344"}]})",
@@ -144,8 +146,8 @@ TEST(Scenario, CardKindsRefuseDuplicatesAndListTheirNames) {
     EXPECT_THROW(sim::addTypeAKinds(kinds), std::logic_error);
 
     // Another family adds its own kind beside ours.
-    kinds.add("blank", [](const sim::json::Value& v) -> std::unique_ptr<sim::Card> {
-        return std::make_unique<ClassicCard>(ClassicCard::Model::Mini, sim::hexMember(v, "uid"));
+    kinds.add("blank", [](const sim::Members& v) -> std::unique_ptr<sim::Card> {
+        return std::make_unique<ClassicCard>(ClassicCard::Model::Mini, v.hex("uid"));
     });
     const auto scenario = sim::parseScenario(R"({"cards": [{"kind": "blank", "uid": "01020304"}]})", kinds);
     ASSERT_EQ(scenario.cards.size(), 1u);
