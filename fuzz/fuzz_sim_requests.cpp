@@ -2,10 +2,12 @@
 // every command handler must take them without crashing, hanging or
 // answering more than one frame holds.
 #include "simulator/commands/families.h"
+#include "simulator/commands/type_b_commands.h"
 #include "simulator/reader/reader.h"
 #include "simulator/wire/codec.h"
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -29,17 +31,39 @@ constexpr const char* kField = R"({"sams": [{"slot": 1}, {"slot": 5, "t0": true,
     {"kind": "srix4k", "serial": 99}
 ]})";
 
+// The field and SAMs as the scenario builds them, once per process. Each
+// input gets copies, so it starts from the same state as in a process of its
+// own and a finding replays alone.
+struct Pristine {
+    std::vector<std::unique_ptr<sim::Card>> cards;
+    std::vector<sim::SamPlacement> sams;
+
+    Pristine() {
+        sim::Scenario scenario = sim::parseScenario(kField, sim::allCardKinds());
+        for (auto& card : scenario.cards) {
+            if (!card->clone()) std::abort(); // a family that cannot be copied would go unfuzzed
+            cards.push_back(std::move(card));
+        }
+        for (const sim::Json& sam : scenario.sams)
+            sams.push_back(sim::samFromJson(sam));
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // A fresh reader per input, so a finding replays on its own.
+    static const Pristine pristine;
+    // A fresh reader: the families' own state (selection, anticollision) starts empty.
     sim::Reader reader;
     reader.setAddressPolicy(sim::AddressPolicy::AnyAddress);
     const sim::Equipment equipment = sim::installAllFamilies(reader);
-    static const sim::CardKinds kinds = sim::allCardKinds();
-    sim::Scenario scenario = sim::parseScenario(kField, kinds);
-    sim::placeSams(scenario.sams, *equipment.sams);
-    sim::applyScenario(std::move(scenario), reader);
+    for (const auto& placed : pristine.sams)
+        equipment.sams->insert(placed.slot, std::make_unique<sim::Sam>(*placed.sam));
+    reader.access([&](sim::ReaderState&, sim::Field& field) {
+        for (const auto& card : pristine.cards)
+            field.insert(card->clone());
+    });
+
     sim::RequestParser parser;
     for (const auto& parsed : parser.feed({data, size})) {
         if (!parsed.request) continue;

@@ -32,6 +32,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,7 @@ namespace sim {
 
 class At88rf020 : public TypeBCard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<At88rf020>(*this); }
     static constexpr std::size_t kPages = 32;
     static constexpr std::size_t kPageSize = 8;
     static constexpr std::uint8_t kLockPage = 0;

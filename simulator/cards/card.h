@@ -4,6 +4,7 @@
 // them through the Field.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace sim {
@@ -22,8 +23,12 @@ class Card {
   public:
     explicit Card(std::uint8_t isoType) : isoType_(isoType) {}
     virtual ~Card() = default;
-    Card(const Card&) = delete;
     Card& operator=(const Card&) = delete;
+
+    // A copy of the card as it is now, memory and session state alike, or
+    // nullptr for a family that cannot be copied. The fuzzer restores its
+    // field from copies instead of building every card again for each input.
+    virtual std::unique_ptr<Card> clone() const { return nullptr; }
 
     // The protocol this card answers in (one of the iso:: bytes).
     std::uint8_t isoType() const { return isoType_; }
@@ -44,6 +49,8 @@ class Card {
     }
 
   protected:
+    Card(const Card&) = default; // for clone(): a copy never slices
+
     // Families drop their selection, authentication and session state here.
     virtual void onPowerCycle() {}
 

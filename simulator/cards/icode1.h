@@ -22,6 +22,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -33,6 +34,7 @@ namespace sim {
 
 class Icode1Label : public Card {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Icode1Label>(*this); }
     static constexpr std::size_t kPages = 32;
     static constexpr std::size_t kPageSize = 4;
     static constexpr std::size_t kSerialPages = 2;

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -75,6 +76,7 @@ inline constexpr Iso15693Model kTag64{"64-block tag", 0x07, 0xC4, 64, 0x00};
 
 class Iso15693Tag : public Card {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Iso15693Tag>(*this); }
     enum class State { Ready, Quiet, Selected };
 
     // A tag of the model with the given serial; DSFID, AFI and blocks start at 0.

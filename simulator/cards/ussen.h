@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -26,6 +27,7 @@ namespace sim {
 
 class UssenCard : public TypeACard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<UssenCard>(*this); }
     static constexpr std::size_t kDefaultMemory = 128;
     static constexpr std::array<std::uint8_t, 2> kAtqa{0x04, 0x00};
     static constexpr std::uint8_t kSak = 0x01;

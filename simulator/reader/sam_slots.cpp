@@ -63,6 +63,11 @@ Bytes buildAtr(const AtrProfile& profile) {
     return atr;
 }
 
+Sam::Sam(const Sam& other)
+    : profile_(other.profile_), atr_(other.atr_), app_(other.app_->clone()), atrBaudId_(other.atrBaudId_),
+      powered_(other.powered_), ppsAllowed_(other.ppsAllowed_), rate_(other.rate_), waiting_(other.waiting_) {
+}
+
 Sam::Sam(AtrProfile profile, std::unique_ptr<SmartCardApp> app, std::uint8_t atrBaudId)
     : profile_(std::move(profile)), atr_(buildAtr(profile_)), app_(std::move(app)), atrBaudId_(atrBaudId) {
     if (!app_) throw std::invalid_argument("a SAM needs an application");

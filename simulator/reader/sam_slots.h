@@ -73,6 +73,9 @@ class Sam {
   public:
     // atrBaudId: the rate (a kSamBaudRates identifier) the SAM sends its ATR at.
     Sam(AtrProfile profile, std::unique_ptr<SmartCardApp> app, std::uint8_t atrBaudId = 0);
+    // A SAM in the same state with a copy of its application.
+    Sam(const Sam& other);
+    Sam& operator=(const Sam&) = delete;
 
     // A SAM of our own make: T=1, TA1 18, ATR at 9600, a read-write file.
     static std::unique_ptr<Sam> standard();
