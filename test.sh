@@ -14,7 +14,7 @@ ctest --test-dir build -j2 --output-on-failure --timeout 300
 
 echo "== build and test with sanitizers"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARROK_SANITIZE=ON >/dev/null
-cmake --build build-asan -j2 --target test_link test_commands test_crypto test_simulator test_endtoend test_threads test_cardtool
+cmake --build build-asan -j2 --target test_link test_commands test_crypto test_simulator test_endtoend test_threads test_cardtool test_formats
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan -j2 --output-on-failure --timeout 600
 

@@ -46,7 +46,26 @@ struct Card {
         return {memory.data() + n * blockSize, blockSize};
     }
     bool partial() const;
+    bool operator==(const Card&) const = default;
 };
+
+// Blocks a reader could not read hold zeros and are marked unknown; an empty
+// `known` counts as every block read. Readers always fill `known` in full.
+
+// The shape of each family's memory. Ultralight: the page counts of the
+// Ultralight, Ultralight C, EV1 and NTAG parts; ISO 15693: 1 to 256 blocks of
+// 1 to 32 bytes (4 on most tags; a binary dump is taken as 4-byte blocks).
+const char* familyName(Family family); // "MIFARE Classic", "MIFARE Ultralight", "ISO 15693"
+const char* familyKey(Family family);  // "classic", "ultralight", "iso15693"
+std::optional<Family> familyFromKey(std::string_view key);
+std::size_t defaultBlockSize(Family family); // 16, 4, 4
+bool shapeFits(Family family, std::size_t blocks, std::size_t blockSize);
+// A card of the family with every block read and zero; blockSize 0 = the family's default.
+Card blankCard(Family family, std::size_t blocks, std::size_t blockSize = 0);
+// The UID the card's own memory holds, for formats that carry no header:
+// Classic block 0 with a 4-byte UID and its BCC, Ultralight pages 0-2 with
+// both check bytes; empty when there is none (ISO 15693, 7-byte Classic).
+Bytes uidFromMemory(const Card& card);
 
 // "FILE: place: problem", for example "card.eml: line 7: 'G' is not a hex digit".
 class Error : public std::runtime_error {
@@ -56,7 +75,8 @@ class Error : public std::runtime_error {
 
 // The format a file name stands for, by its extension; throws Error for an unknown one.
 Format formatOf(const std::string& path);
-const char* formatName(Format format);
+const char* formatName(Format format); // "json", "binary", "eml", "mct"
+std::optional<Format> formatFromName(std::string_view name);
 
 // Reads a whole file (bounded: larger than any card's dump is refused) and parses it.
 Card read(const std::string& path, Family family);
@@ -68,6 +88,7 @@ std::string serialize(const Card& card, Format format);
 void write(const std::string& path, const Card& card, Format format);
 
 // Key dictionaries (.dic): one 12-digit hex key a line, '#' comments, blank lines.
+// Keys come back in file order, each once (a repeated key is tried only once).
 using Key = std::array<std::uint8_t, 6>;
 std::vector<Key> readKeys(const std::string& path);
 std::vector<Key> parseKeys(std::string_view content, const std::string& name);
@@ -80,9 +101,16 @@ std::size_t blocksIn(std::size_t sector);    // 4, or 16 from sector 32 on
 std::size_t trailerOf(std::size_t sector);
 std::size_t sectorOf(std::size_t block);
 bool isTrailer(std::size_t block);
+// Which access-bit group (0-3) of its sector covers a block: one per block in
+// 4-block sectors, blocks 0-4, 5-9, 10-14 and the trailer in 16-block ones.
+std::size_t accessGroup(std::size_t block);
+// The conditions C1 C2 C3 of one group as a 3-bit number (C1 the high bit).
+std::uint8_t accessConditions(std::span<const std::uint8_t> access, std::size_t group);
 // The three access bytes (trailer bytes 6-8) carry each bit twice, once inverted.
 bool accessBitsValid(std::span<const std::uint8_t> access);
 // Block 0 of a 4-byte UID card: its BCC (byte 4) is the XOR of bytes 0-3.
+// When the card's UID is known, block 0 must also start with it (a 7- or
+// 10-byte UID has no BCC there: only that start is checked).
 bool block0Valid(const Card& card);
 } // namespace classic
 

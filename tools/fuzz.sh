@@ -57,7 +57,7 @@ if [ "${1:-}" = "--self-check" ]; then
 fi
 
 seconds=${1:-60}
-targets=(fuzz_answers fuzz_des fuzz_sim_requests)
+targets=(fuzz_answers fuzz_des fuzz_sim_requests fuzz_dump_formats)
 cmake --build build-fuzz -j2 --target "${targets[@]}"
 for t in "${targets[@]}"; do
     corpus=fuzz/corpus/${t#fuzz_}
