@@ -217,9 +217,10 @@ void Members::numbered(std::string_view key,
     if (!entries->is_object())
         throw ScenarioError(std::string(key) + ": expected an object of number: data, found " +
                             typeOf(*entries));
-    for (const auto& [number, value] : entries->items()) {
-        const std::string where = std::string(key) + "." + number;
-        named(where, [&] { store(numberOf(number), parseHex(textOf(value))); });
+    for (const auto& entry : entries->items()) {
+        const std::string& number = entry.key();
+        const Json& value = entry.value();
+        named(std::string(key) + "." + number, [&] { store(numberOf(number), parseHex(textOf(value))); });
     }
 }
 

@@ -6,7 +6,7 @@
 #include "simulator/cards/desfire.h"
 #include "simulator/commands/desfire_commands.h"
 #include "simulator/reader/reader.h"
-#include "simulator/scenario/json.h"
+#include "simulator/scenario/members.h"
 #include "simulator/scenario/scenario.h"
 
 namespace {

@@ -172,8 +172,8 @@ TEST(Scenario, FilesAreReadFromDiskWithTheirPathInErrors) {
         ADD_FAILURE() << "accepted a bad file";
     } catch (const ScenarioError& error) {
         EXPECT_EQ(std::string(error.what()),
-                  path + ": not valid JSON: line 3, column 28: expected a member name in "
-                         "quotes, found '}'");
+                  path + ": not valid JSON: line 3, column 28: syntax error while parsing object key - "
+                         "unexpected '}'; expected string literal");
     }
     std::remove(path.c_str());
     EXPECT_THROW(sim::loadScenarioFile(path, typeAKinds()), ScenarioError);

@@ -6,7 +6,7 @@
 #include "simulator/commands/type_b_commands.h"
 #include "simulator/reader/reader.h"
 #include "simulator/reader/sam_slots.h"
-#include "simulator/scenario/json.h"
+#include "simulator/scenario/members.h"
 
 namespace {
 
