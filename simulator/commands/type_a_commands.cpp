@@ -1,5 +1,7 @@
 #include "simulator/commands/type_a_commands.h"
 
+#include "simulator/commands/card_dumps.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
@@ -481,6 +483,8 @@ std::optional<Answer> ultralightCAuth(const Request& r, Context& c) {
 // --- Scenario kinds.
 
 std::unique_ptr<Card> makeClassic(ClassicCard::Model model, const Members& given) {
+    if (auto copy = readDump(given, varrok::dump::Family::Classic))
+        return classicFromDump(model, given, std::move(*copy));
     given.allowOnly({"uid", "manufacturer", "blocks"});
     const Bytes uid = given.hex("uid");
     if (uid.size() != 4 && uid.size() != 7) throw ScenarioError("uid: a Classic UID has 4 or 7 bytes");
@@ -502,6 +506,8 @@ std::unique_ptr<Card> makeClassic(ClassicCard::Model model, const Members& given
 }
 
 std::unique_ptr<Card> makeUltralight(UltralightCard::Model model, const Members& given) {
+    if (const auto copy = readDump(given, varrok::dump::Family::Ultralight))
+        return ultralightFromDump(model, given, *copy);
     const bool isC = model == UltralightCard::Model::UltralightC;
     if (isC)
         given.allowOnly({"uid", "pages", "key"});

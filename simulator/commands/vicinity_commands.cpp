@@ -1,5 +1,7 @@
 #include "simulator/commands/vicinity_commands.h"
 
+#include "simulator/commands/card_dumps.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
@@ -231,10 +233,22 @@ std::optional<Answer> icode1Halt(const Request& request, Context& context) {
 // --- scenario kinds -----------------------------------------------------------
 
 std::unique_ptr<Card> makeIso15693(const Members& card) {
+    const auto copy = readDump(card, varrok::dump::Family::Iso15693);
     card.allowOnly({"uid", "maker", "serial", "blocks", "icReference", "dsfid", "afi", "dsfidLocked",
-                    "afiLocked", "data", "locked"});
+                    "afiLocked", "data", "locked", "dump"});
+    if (copy && (card.has("blocks") || card.has("data")))
+        throw ScenarioError("dump: the dump gives the blocks; leave out \"blocks\" and \"data\"");
+    if (copy && copy->blockSize != 4)
+        throw ScenarioError("dump: " + std::to_string(copy->blockSize) +
+                            "-byte blocks, but the simulated tag has 4-byte blocks");
+    std::optional<Bytes> given = card.optionalHex("uid");
+    if (copy && !copy->uid.empty()) {
+        if (given && *given != copy->uid)
+            throw ScenarioError("uid: the dump's tag has UID " + toHex(copy->uid) + ", not " + toHex(*given));
+        given = copy->uid;
+    }
     Uid15693 uid{};
-    if (const auto given = card.optionalHex("uid")) {
+    if (given) {
         if (card.has("maker") || card.has("serial"))
             throw ScenarioError("give either uid or maker and serial");
         if (given->size() != uid.size()) throw ScenarioError("uid: expected 8 bytes");
@@ -246,16 +260,18 @@ std::unique_ptr<Card> makeIso15693(const Members& card) {
         uid = makeUid(maker, model.icId, serial);
     }
     const auto& model = uid[6] == kLabel28.maker ? kLabel28 : kTag64;
-    const auto blocks = static_cast<std::size_t>(
-        card.integer("blocks", 1, kMaxBlocks, static_cast<std::int64_t>(model.blocks)));
+    const auto blocks = copy ? copy->blockCount()
+                             : static_cast<std::size_t>(card.integer(
+                                   "blocks", 1, kMaxBlocks, static_cast<std::int64_t>(model.blocks)));
     const auto icReference =
         static_cast<std::uint8_t>(card.integer("icReference", 0, 0xFF, model.icReference));
 
     auto tag = std::make_unique<Iso15693Tag>(uid, blocks, icReference);
-    tag->preset(static_cast<std::uint8_t>(card.integer("dsfid", 0, 0xFF, 0)),
-                static_cast<std::uint8_t>(card.integer("afi", 0, 0xFF, 0)),
+    const std::uint8_t dsfid = copy ? copy->dsfid.value_or(0) : 0, afi = copy ? copy->afi.value_or(0) : 0;
+    tag->preset(static_cast<std::uint8_t>(card.integer("dsfid", 0, 0xFF, dsfid)),
+                static_cast<std::uint8_t>(card.integer("afi", 0, 0xFF, afi)),
                 card.boolean("dsfidLocked", false), card.boolean("afiLocked", false));
-    if (const auto data = card.optionalHex("data")) {
+    if (const auto data = copy ? std::optional<Bytes>(copy->memory) : card.optionalHex("data")) {
         try {
             tag->load(0, *data);
         } catch (const std::out_of_range&) {
