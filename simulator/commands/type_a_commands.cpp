@@ -30,6 +30,9 @@ struct TypeAState {
     std::vector<Card*> ready;
     // Cascade levels selected so far for the ready cards (0 = none).
     std::size_t level = 0;
+    // The field's power stamp when the cards went READY: a card that lost
+    // power since then is IDLE again, and a card that arrived never heard the request.
+    std::uint64_t powerStamp = 0;
 };
 using StatePtr = std::shared_ptr<TypeAState>;
 
@@ -63,6 +66,7 @@ std::vector<TypeACard*> listening(Context& c) { return c.field.inRange<TypeACard
 
 std::vector<TypeACard*> readyCards(const TypeAState& s, Context& c) {
     std::vector<TypeACard*> found;
+    if (s.powerStamp != c.field.powerStamp()) return found;
     for (TypeACard* card : listening(c))
         if (!card->halted() && std::find(s.ready.begin(), s.ready.end(), card) != s.ready.end())
             found.push_back(card);
@@ -96,6 +100,7 @@ void onHaltOrNak(TypeACard& card) {
 std::vector<TypeACard*> wake(TypeAState& s, Context& c, std::uint8_t mode) {
     s.ready.clear();
     s.level = 0;
+    s.powerStamp = c.field.powerStamp();
     if (selectedTypeA(c)) c.field.select(nullptr);
     std::vector<TypeACard*> answered;
     for (TypeACard* card : listening(c)) {

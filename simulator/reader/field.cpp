@@ -1,6 +1,7 @@
 #include "simulator/reader/field.h"
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 namespace sim {
@@ -9,6 +10,7 @@ Card& Field::insert(std::unique_ptr<Card> card) {
     if (!card) throw std::invalid_argument("no card to insert");
     card->powerCycle();
     cards_.push_back(std::move(card));
+    powerChanged();
     return *cards_.back();
 }
 
@@ -19,12 +21,14 @@ std::unique_ptr<Card> Field::remove(const Card& card) {
     if (selected_ == it->get()) selected_ = nullptr;
     std::unique_ptr<Card> taken = std::move(*it);
     cards_.erase(it);
+    powerChanged();
     return taken;
 }
 
 void Field::clear() {
     cards_.clear();
     selected_ = nullptr;
+    powerChanged();
 }
 
 void Field::setAntenna(bool on) {
@@ -57,6 +61,12 @@ void Field::powerCycleAll() {
     selected_ = nullptr;
     for (const auto& card : cards_)
         card->powerCycle();
+    powerChanged();
+}
+
+void Field::powerChanged() {
+    static std::atomic<std::uint64_t> stamps{0};
+    powerStamp_ = ++stamps;
 }
 
 } // namespace sim

@@ -54,13 +54,21 @@ class Field {
     Card* selected() const { return selected_; }
     void select(Card* card);
 
+    // Changes whenever cards lose or gain power: a card put in or taken out,
+    // the antenna or the protocol switched. Command state kept beside the
+    // cards (which Type A cards are READY) holds only while it stays the same.
+    // Unique in the process, so state from another field never matches.
+    std::uint64_t powerStamp() const { return powerStamp_; }
+
   private:
     void powerCycleAll();
+    void powerChanged();
 
     std::vector<std::unique_ptr<Card>> cards_;
     bool antennaOn_ = true;
     std::uint8_t isoType_ = iso::TypeA;
     Card* selected_ = nullptr;
+    std::uint64_t powerStamp_ = 0;
 };
 
 } // namespace sim
