@@ -31,14 +31,21 @@ constexpr const char* kField = R"({"sams": [{"slot": 1}, {"slot": 5, "t0": true,
     {"kind": "srix4k", "serial": 99}
 ]})";
 
-// The field and SAMs as the scenario builds them, once per process. Each
-// input gets copies, so it starts from the same state as in a process of its
-// own and a finding replays alone.
-struct Pristine {
+// The reader with every family, and the field and SAMs as the scenario
+// builds them: made once per process. Before each input the reader's state,
+// its field and its SAM slots are put back from pristine copies, so every
+// input starts as it would in a process of its own and a finding replays
+// alone. The families keep nothing else between requests but the Type A
+// READY list, which lapses with the field's power stamp.
+struct Bench {
+    sim::Reader reader;
+    sim::Equipment equipment;
+    sim::ReaderState state = reader.access([](sim::ReaderState& s, sim::Field&) { return s; });
     std::vector<std::unique_ptr<sim::Card>> cards;
     std::vector<sim::SamPlacement> sams;
 
-    Pristine() {
+    Bench() : equipment(sim::installAllFamilies(reader)) {
+        reader.setAddressPolicy(sim::AddressPolicy::AnyAddress);
         sim::Scenario scenario = sim::parseScenario(kField, sim::allCardKinds());
         for (auto& card : scenario.cards) {
             if (!card->clone()) std::abort(); // a family that cannot be copied would go unfuzzed
@@ -47,22 +54,29 @@ struct Pristine {
         for (const sim::Json& sam : scenario.sams)
             sams.push_back(sim::samFromJson(sam));
     }
+
+    void restore() {
+        reader.access([this](sim::ReaderState& now, sim::Field& field) {
+            now = state;
+            field.clear();
+            field.setAntenna(true);
+            field.setIsoType(sim::iso::TypeA);
+            for (const auto& card : cards)
+                field.insert(card->clone());
+        });
+        for (std::uint8_t slot = 1; slot <= sim::SamSlots::kSlotCount; ++slot)
+            equipment.sams->slot(slot) = sim::SamSlot{};
+        for (const auto& placed : sams)
+            equipment.sams->insert(placed.slot, std::make_unique<sim::Sam>(*placed.sam));
+    }
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const Pristine pristine;
-    // A fresh reader: the families' own state (selection, anticollision) starts empty.
-    sim::Reader reader;
-    reader.setAddressPolicy(sim::AddressPolicy::AnyAddress);
-    const sim::Equipment equipment = sim::installAllFamilies(reader);
-    for (const auto& placed : pristine.sams)
-        equipment.sams->insert(placed.slot, std::make_unique<sim::Sam>(*placed.sam));
-    reader.access([&](sim::ReaderState&, sim::Field& field) {
-        for (const auto& card : pristine.cards)
-            field.insert(card->clone());
-    });
+    static Bench bench;
+    bench.restore();
+    sim::Reader& reader = bench.reader;
 
     sim::RequestParser parser;
     for (const auto& parsed : parser.feed({data, size})) {
