@@ -11,11 +11,11 @@
 //
 //   exchange_bench [count]        (default 20000 exchanges per road)
 #include "link/packet.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 #include <arpa/inet.h>

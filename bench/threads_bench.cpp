@@ -7,9 +7,9 @@
 // late, about what a reader on a serial line takes, where waiting is.
 //
 //   threads_bench [exchanges per thread at once, default 20000]
-#include "simulator/fault.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/tcp_server.h"
+#include "simulator/wire/fault.h"
 #include "varrok.h"
 
 #include <algorithm>

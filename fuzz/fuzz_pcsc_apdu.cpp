@@ -6,8 +6,8 @@
 //
 // Input: a card selector byte, then APDUs each behind a length byte.
 #include "contactless_slot.h"
-#include "simulator/families.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/servers/tcp_server.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,11 +1,13 @@
 // Any bytes a host may send to the simulated reader: the request parser and
 // every command handler must take them without crashing, hanging or
 // answering more than one frame holds.
-#include "simulator/codec.h"
-#include "simulator/families.h"
-#include "simulator/reader.h"
+#include "simulator/commands/families.h"
+#include "simulator/commands/type_b_commands.h"
+#include "simulator/reader/reader.h"
+#include "simulator/wire/codec.h"
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -29,17 +31,53 @@ constexpr const char* kField = R"({"sams": [{"slot": 1}, {"slot": 5, "t0": true,
     {"kind": "srix4k", "serial": 99}
 ]})";
 
+// The reader with every family, and the field and SAMs as the scenario
+// builds them: made once per process. Before each input the reader's state,
+// its field and its SAM slots are put back from pristine copies, so every
+// input starts as it would in a process of its own and a finding replays
+// alone. The families keep nothing else between requests but the Type A
+// READY list, which lapses with the field's power stamp.
+struct Bench {
+    sim::Reader reader;
+    sim::Equipment equipment;
+    sim::ReaderState state = reader.access([](sim::ReaderState& s, sim::Field&) { return s; });
+    std::vector<std::unique_ptr<sim::Card>> cards;
+    std::vector<sim::SamPlacement> sams;
+
+    Bench() : equipment(sim::installAllFamilies(reader)) {
+        reader.setAddressPolicy(sim::AddressPolicy::AnyAddress);
+        sim::Scenario scenario = sim::parseScenario(kField, sim::allCardKinds());
+        for (auto& card : scenario.cards) {
+            if (!card->clone()) std::abort(); // a family that cannot be copied would go unfuzzed
+            cards.push_back(std::move(card));
+        }
+        for (const sim::Json& sam : scenario.sams)
+            sams.push_back(sim::samFromJson(sam));
+    }
+
+    void restore() {
+        reader.access([this](sim::ReaderState& now, sim::Field& field) {
+            now = state;
+            field.clear();
+            field.setAntenna(true);
+            field.setIsoType(sim::iso::TypeA);
+            for (const auto& card : cards)
+                field.insert(card->clone());
+        });
+        for (std::uint8_t slot = 1; slot <= sim::SamSlots::kSlotCount; ++slot)
+            equipment.sams->slot(slot) = sim::SamSlot{};
+        for (const auto& placed : sams)
+            equipment.sams->insert(placed.slot, std::make_unique<sim::Sam>(*placed.sam));
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // A fresh reader per input, so a finding replays on its own.
-    sim::Reader reader;
-    reader.setAddressPolicy(sim::AddressPolicy::AnyAddress);
-    const sim::Equipment equipment = sim::installAllFamilies(reader);
-    static const sim::CardKinds kinds = sim::allCardKinds();
-    sim::Scenario scenario = sim::parseScenario(kField, kinds);
-    sim::placeSams(scenario.sams, *equipment.sams);
-    sim::applyScenario(std::move(scenario), reader);
+    static Bench bench;
+    bench.restore();
+    sim::Reader& reader = bench.reader;
+
     sim::RequestParser parser;
     for (const auto& parsed : parser.feed({data, size})) {
         if (!parsed.request) continue;

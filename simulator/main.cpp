@@ -9,15 +9,15 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include "simulator/desk.h"
-#include "simulator/families.h"
-#include "simulator/options.h"
-#include "simulator/posix.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
-#include "simulator/tcp_server.h"
-#include "simulator/traffic_log.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/desk.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/options.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/posix.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
+#include "simulator/wire/traffic_log.h"
 
 namespace {
 

@@ -26,11 +26,11 @@
 #include "app/view.h"
 #include "pages/st_pages.h"
 #include "services/message_boxes.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 
 namespace {
 

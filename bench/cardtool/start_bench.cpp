@@ -19,9 +19,9 @@
 #include "app/app.h"
 #include "app/main_frame.h"
 #include "services/message_boxes.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/scenario.h"
+#include "simulator/commands/families.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/pty_server.h"
 
 namespace {
 

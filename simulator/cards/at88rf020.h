@@ -32,18 +32,20 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
 #include "simulator/cards/type_b.h"
-#include "simulator/status.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
 class At88rf020 : public TypeBCard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<At88rf020>(*this); }
     static constexpr std::size_t kPages = 32;
     static constexpr std::size_t kPageSize = 8;
     static constexpr std::uint8_t kLockPage = 0;

@@ -8,13 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
@@ -68,6 +69,7 @@ Block transportTrailer();
 
 class ClassicCard : public TypeACard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<ClassicCard>(*this); }
     enum class Model { Mini, Classic1K, Classic4K };
 
     // uid: 4 or 7 bytes (std::invalid_argument otherwise). manufacturer: the

@@ -55,6 +55,7 @@
 #include <deque>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <span>
@@ -167,6 +168,7 @@ struct Reply {
 
 class DesfireCard : public TypeACard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<DesfireCard>(*this); }
     using Identity = desfire::Identity;
 
     // uid: 7 bytes (other lengths throw std::invalid_argument).

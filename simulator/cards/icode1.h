@@ -22,17 +22,19 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
-#include "simulator/status.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
 class Icode1Label : public Card {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Icode1Label>(*this); }
     static constexpr std::size_t kPages = 32;
     static constexpr std::size_t kPageSize = 4;
     static constexpr std::size_t kSerialPages = 2;

@@ -20,6 +20,7 @@ namespace sim {
 
 class IdCardApp : public SmartCardApp {
   public:
+    std::unique_ptr<SmartCardApp> clone() const override { return std::make_unique<IdCardApp>(*this); }
     using Id = std::array<std::uint8_t, 8>;
     static constexpr std::uint8_t kGetId = 0x36;
 
@@ -35,6 +36,7 @@ class IdCardApp : public SmartCardApp {
 
 class IdCard : public Iso14443_4BCard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<IdCard>(*this); }
     using Id = IdCardApp::Id;
 
     // These cards answer with an all-zero PUPI and application data.

@@ -8,6 +8,8 @@ Layer4::Layer4(std::unique_ptr<SmartCardApp> app) : app_(std::move(app)) {
     if (!app_) throw std::invalid_argument("an ISO 14443-4 card needs an application");
 }
 
+Layer4::Layer4(const Layer4& other) : app_(other.app_->clone()), active_(other.active_), cid_(other.cid_) {}
+
 void Layer4::activate(std::uint8_t cid) {
     active_ = true;
     cid_ = cid;

@@ -9,10 +9,10 @@
 #include <memory>
 #include <optional>
 
-#include "simulator/bytes.h"
 #include "simulator/cards/smart_card_app.h"
 #include "simulator/cards/type_a_card.h"
 #include "simulator/cards/type_b.h"
+#include "simulator/wire/bytes.h"
 
 namespace sim {
 
@@ -21,6 +21,8 @@ namespace sim {
 class Layer4 {
   public:
     explicit Layer4(std::unique_ptr<SmartCardApp> app);
+    Layer4(const Layer4& other); // a copy of the card owns a copy of its application
+    Layer4& operator=(const Layer4&) = delete;
 
     bool active() const { return active_; }
     std::uint8_t cid() const { return cid_; }
@@ -68,6 +70,7 @@ class Layer4Card {
 //   TC1  0x02: CID supported, NAD not
 class Iso14443_4ACard : public TypeACard, public Layer4Card {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Iso14443_4ACard>(*this); }
     static constexpr std::uint8_t kSak = 0x20;
 
     // uid: 4, 7 or 10 bytes (the ATQA follows from its size); historical: at
@@ -104,6 +107,7 @@ class Iso14443_4ACard : public TypeACard, public Layer4Card {
 // CID the reader gave it; HLTB, DESELECT and loss of power end it.
 class Iso14443_4BCard : public TypeBCard, public Layer4Card {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Iso14443_4BCard>(*this); }
     // 106 kbit/s only; frames up to 256 bytes, speaks ISO 14443-4; FWI 8,
     // CID supported.
     static constexpr ProtocolInfo kDefaultProtocolInfo{0x00, 0x81, 0x81};

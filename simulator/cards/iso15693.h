@@ -18,14 +18,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
-#include "simulator/status.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
@@ -75,6 +76,7 @@ inline constexpr Iso15693Model kTag64{"64-block tag", 0x07, 0xC4, 64, 0x00};
 
 class Iso15693Tag : public Card {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Iso15693Tag>(*this); }
     enum class State { Ready, Quiet, Selected };
 
     // A tag of the model with the given serial; DSFID, AFI and blocks start at 0.

@@ -64,6 +64,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -71,7 +72,7 @@
 
 #include "simulator/cards/classic.h"
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
@@ -97,6 +98,7 @@ inline constexpr std::size_t kMaxReadBlocks = 15;
 
 class MifarePlusCard : public TypeACard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<MifarePlusCard>(*this); }
     enum class Size { TwoK, FourK };
 
     // uid: 4 or 7 bytes. level: the level the card is delivered in; a card

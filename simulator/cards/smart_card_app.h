@@ -39,7 +39,7 @@
 #include <optional>
 #include <random>
 
-#include "simulator/bytes.h"
+#include "simulator/wire/bytes.h"
 
 namespace sim {
 
@@ -93,6 +93,8 @@ class SmartCardApp {
     // Throws std::invalid_argument otherwise.
     SmartCardApp(Bytes aid, Bytes file, Access access = Access::ReadWrite);
     virtual ~SmartCardApp() = default;
+    // A copy in the same state, for a copy of the card that carries it.
+    virtual std::unique_ptr<SmartCardApp> clone() const { return std::make_unique<SmartCardApp>(*this); }
 
     // The application of our sample cards: AID F0 56 52 4B 41 50 50
     // ("\xF0VRKAPP"), a read-write file of 128 zero bytes.

@@ -44,13 +44,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
-#include "simulator/status.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
@@ -88,6 +89,7 @@ StUid makeStUid(std::uint8_t icCode, std::uint64_t serial);
 
 class Sr176 : public StTag {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Sr176>(*this); }
     static constexpr std::size_t kBlocks = 16;
     static constexpr std::size_t kBlockSize = 2;
     static constexpr std::uint8_t kLockBlock = 15;
@@ -127,6 +129,7 @@ class Sr176 : public StTag {
 
 class Srix4k : public StTag {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<Srix4k>(*this); }
     static constexpr std::size_t kBlocks = 128;
     static constexpr std::size_t kBlockSize = 4;
     static constexpr std::uint8_t kSystemBlock = 255;

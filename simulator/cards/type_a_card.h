@@ -8,13 +8,13 @@
 #include <optional>
 #include <utility>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
 
 namespace sim {
 
 class TypeACard : public Card {
-public:
+  public:
     // uid: 4, 7 or 10 bytes; atqa as the card sends it; sak of the last cascade level.
     TypeACard(Bytes uid, std::array<std::uint8_t, 2> atqa, std::uint8_t sak)
         : Card(iso::TypeA), uid_(std::move(uid)), atqa_(atqa), sak_(sak) {}
@@ -34,10 +34,10 @@ public:
     // memory stays. Families with sessions of their own override it.
     virtual void leaveSession() {}
 
-protected:
+  protected:
     void setSak(std::uint8_t sak) { sak_ = sak; }
 
-private:
+  private:
     Bytes uid_;
     std::array<std::uint8_t, 2> atqa_;
     std::uint8_t sak_;

@@ -20,8 +20,8 @@
 #include <optional>
 #include <string>
 
-#include "simulator/bytes.h"
-#include "simulator/card.h"
+#include "simulator/cards/card.h"
+#include "simulator/wire/bytes.h"
 
 namespace sim {
 

@@ -9,12 +9,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
@@ -50,6 +51,7 @@ std::array<std::uint8_t, 2> mergeLockBytes(std::array<std::uint8_t, 2> current,
 
 class UltralightCard : public TypeACard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<UltralightCard>(*this); }
     enum class Model { Ultralight, UltralightC };
 
     // uid: 7 bytes (std::invalid_argument otherwise). The serial number pages

@@ -15,17 +15,19 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
-#include "simulator/bytes.h"
 #include "simulator/cards/type_a_card.h"
-#include "simulator/status.h"
+#include "simulator/wire/bytes.h"
+#include "simulator/wire/status.h"
 
 namespace sim {
 
 class UssenCard : public TypeACard {
   public:
+    std::unique_ptr<Card> clone() const override { return std::make_unique<UssenCard>(*this); }
     static constexpr std::size_t kDefaultMemory = 128;
     static constexpr std::array<std::uint8_t, 2> kAtqa{0x04, 0x00};
     static constexpr std::uint8_t kSak = 0x01;

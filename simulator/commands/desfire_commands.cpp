@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "simulator/cards/desfire.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 
@@ -205,40 +205,25 @@ void registerCommands(Dispatcher& d) {
 
 // ---- scenario kind -----------------------------------------------------------------
 
-std::unique_ptr<Card> makeDesfire(const json::Value& card) {
-    static constexpr std::string_view known[] = {"kind", "uid", "storage", "masterKey", "keySettings"};
-    for (const auto& [name, value] : card.asObject())
-        if (std::find(std::begin(known), std::end(known), name) == std::end(known))
-            throw ScenarioError(name + ": unknown member (known: uid, storage, masterKey, keySettings)");
-
-    const Bytes uid = hexMember(card, "uid");
+std::unique_ptr<Card> makeDesfire(const Members& card) {
+    card.allowOnly({"uid", "storage", "masterKey", "keySettings"});
+    const Bytes uid = card.hex("uid");
     if (uid.size() != 7) throw ScenarioError("uid: expected 7 bytes");
     DesfireCard::Identity identity;
-    if (const json::Value* storage = card.find("storage")) {
-        const std::string& size = storage->isString() ? storage->asString() : std::string();
-        if (size == "2K")
+    if (const auto size = card.text("storage")) {
+        if (*size == "2K")
             identity.storage = desfire::Storage::Size2K;
-        else if (size == "4K")
+        else if (*size == "4K")
             identity.storage = desfire::Storage::Size4K;
-        else if (size == "8K")
+        else if (*size == "8K")
             identity.storage = desfire::Storage::Size8K;
         else
             throw ScenarioError("storage: expected \"2K\", \"4K\" or \"8K\"");
     }
     auto made = std::make_unique<DesfireCard>(uid, identity);
-    if (const auto key = optionalHexMember(card, "masterKey")) {
-        if (key->size() != desfire::kKeySize) throw ScenarioError("masterKey: expected 16 bytes");
-        desfire::Key masterKey{};
-        std::copy(key->begin(), key->end(), masterKey.begin());
-        made->setPiccMasterKey(masterKey);
-    }
-    if (const json::Value* settings = card.find("keySettings")) {
-        try {
-            made->setPiccKeySettings(static_cast<std::uint8_t>(settings->asInteger(0, 0xFF)));
-        } catch (const json::Error& error) {
-            throw ScenarioError(std::string("keySettings: ") + error.what());
-        }
-    }
+    if (card.has("masterKey")) made->setPiccMasterKey(card.fixedHex<desfire::kKeySize>("masterKey"));
+    if (card.has("keySettings"))
+        made->setPiccKeySettings(static_cast<std::uint8_t>(card.integer("keySettings", 0, 0xFF, 0)));
     return made;
 }
 

@@ -52,7 +52,7 @@
 
 #include <cstdint>
 
-#include "simulator/dispatcher.h"
+#include "simulator/reader/dispatcher.h"
 
 namespace sim {
 

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "simulator/cards/mifare_plus.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 
@@ -283,18 +283,11 @@ std::optional<Answer> classicMultiWrite(const Request& request, Context& context
 
 // ---- scenario kinds ---------------------------------------------------------------
 
-std::unique_ptr<Card> makePlus(MifarePlusCard::Size size, const json::Value& card) {
-    const Bytes uid = hexMember(card, "uid");
+std::unique_ptr<Card> makePlus(MifarePlusCard::Size size, const Members& card) {
+    card.allowOnly({"uid", "level"});
+    const Bytes uid = card.hex("uid");
     if (uid.size() != 4 && uid.size() != 7) throw ScenarioError("uid: expected 4 or 7 bytes");
-    int level = 0;
-    if (const json::Value* value = card.find("level")) {
-        try {
-            level = static_cast<int>(value->asInteger(0, 3));
-        } catch (const json::Error& error) {
-            throw ScenarioError(std::string("level: ") + error.what());
-        }
-    }
-    return std::make_unique<MifarePlusCard>(size, uid, level);
+    return std::make_unique<MifarePlusCard>(size, uid, static_cast<int>(card.integer("level", 0, 3, 0)));
 }
 
 } // namespace
@@ -312,10 +305,10 @@ void installMifarePlus(Dispatcher& dispatcher) {
 
 void addPlusKinds(CardKinds& kinds) {
     kinds.add(
-        "mifareplus2k", [](const json::Value& v) { return makePlus(MifarePlusCard::Size::TwoK, v); },
+        "mifareplus2k", [](const Members& v) { return makePlus(MifarePlusCard::Size::TwoK, v); },
         "MIFARE Plus 2K, 32 sectors, security levels 0-3");
     kinds.add(
-        "mifareplus4k", [](const json::Value& v) { return makePlus(MifarePlusCard::Size::FourK, v); },
+        "mifareplus4k", [](const Members& v) { return makePlus(MifarePlusCard::Size::FourK, v); },
         "MIFARE Plus 4K, 40 sectors, security levels 0-3");
 }
 

@@ -40,7 +40,7 @@
 
 #include <cstdint>
 
-#include "simulator/dispatcher.h"
+#include "simulator/reader/dispatcher.h"
 
 namespace sim {
 

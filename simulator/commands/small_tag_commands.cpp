@@ -9,7 +9,7 @@
 #include "simulator/cards/at88rf020.h"
 #include "simulator/cards/st_tags.h"
 #include "simulator/cards/ussen.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 
@@ -310,57 +310,17 @@ std::optional<Answer> ussen(const Request& request, Context& context) {
 
 // ---- scenario kinds --------------------------------------------------------
 
-template <std::size_t N>
-std::array<std::uint8_t, N> optionalFixedHex(const json::Value& card, std::string_view key) {
-    if (!card.find(key)) return {};
-    return fixedHex<N>(card, key);
-}
-
-std::size_t numberKey(const std::string& key) {
-    std::size_t value = 0, used = 0;
-    const bool hex = key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X');
-    try {
-        value = std::stoul(hex ? key.substr(2) : key, &used, hex ? 16 : 10);
-        if (hex) used += 2;
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != key.size()) throw ScenarioError("\"" + key + "\" is not a number");
-    return value;
-}
-
 // A member such as "blocks": {"4": "0102"}: each entry's number and its N
 // bytes go to store, which refuses the numbers it has no place for.
 template <std::size_t N>
-void numberedData(const json::Value& card, std::string_view key, const std::string& places,
+void numberedData(const Members& card, std::string_view key, const std::string& places,
                   const std::function<bool(std::size_t, const std::array<std::uint8_t, N>&)>& store) {
-    const json::Value* entries = card.find(key);
-    if (!entries) return;
-    if (!entries->isObject()) throw ScenarioError(std::string(key) + ": expected an object of number: data");
-    for (const auto& [number, value] : entries->asObject()) {
-        const std::string where = std::string(key) + "." + number + ": ";
-        try {
-            const std::size_t index = numberKey(number);
-            const Bytes data = parseHex(value.asString());
-            if (data.size() != N) throw ScenarioError("expected " + std::to_string(N) + " bytes");
-            std::array<std::uint8_t, N> bytes{};
-            std::copy(data.begin(), data.end(), bytes.begin());
-            if (index > 0xFF || !store(index, bytes)) throw ScenarioError("only " + places + " can be given");
-        } catch (const std::runtime_error& error) {
-            throw ScenarioError(where + error.what());
-        }
-    }
-}
-
-std::int64_t integer(const json::Value& card, std::string_view key, std::int64_t min, std::int64_t max,
-                     std::int64_t fallback) {
-    const json::Value* value = card.find(key);
-    if (!value) return fallback;
-    try {
-        return value->asInteger(min, max);
-    } catch (const json::Error& error) {
-        throw ScenarioError(std::string(key) + ": " + error.what());
-    }
+    card.numbered(key, [&](std::size_t index, const Bytes& data) {
+        if (data.size() != N) throw ScenarioError("expected " + std::to_string(N) + " bytes");
+        std::array<std::uint8_t, N> bytes{};
+        std::copy(data.begin(), data.end(), bytes.begin());
+        if (index > 0xFF || !store(index, bytes)) throw ScenarioError("only " + places + " can be given");
+    });
 }
 
 } // namespace
@@ -385,10 +345,10 @@ void installSmallTags(Dispatcher& dispatcher) {
 void addSmallTagKinds(CardKinds& kinds) {
     kinds.add(
         "sr176",
-        [](const json::Value& card) -> std::unique_ptr<Card> {
-            allowOnly(card, {"kind", "uid", "chip_id", "blocks", "comment"});
-            auto tag = std::make_unique<Sr176>(fixedHex<8>(card, "uid"),
-                                               static_cast<std::uint8_t>(integer(card, "chip_id", 0, 15, 0)));
+        [](const Members& card) -> std::unique_ptr<Card> {
+            card.allowOnly({"uid", "chip_id", "blocks"});
+            auto tag = std::make_unique<Sr176>(card.fixedHex<8>("uid"),
+                                               static_cast<std::uint8_t>(card.integer("chip_id", 0, 15, 0)));
             numberedData<Sr176::kBlockSize>(
                 card, "blocks", "the user blocks 4 to 14", [&tag](std::size_t block, const auto& data) {
                     return tag->setUserBlock(static_cast<std::uint8_t>(block), data);
@@ -398,13 +358,13 @@ void addSmallTagKinds(CardKinds& kinds) {
         "ST SR176, 16 blocks of 2 bytes");
     kinds.add(
         "srix4k",
-        [](const json::Value& card) -> std::unique_ptr<Card> {
-            allowOnly(card, {"kind", "serial", "secret", "blocks", "comment"});
+        [](const Members& card) -> std::unique_ptr<Card> {
+            card.allowOnly({"serial", "secret", "blocks"});
             const auto serial =
-                static_cast<std::uint64_t>(integer(card, "serial", 0, (std::int64_t{1} << 42) - 1, 1));
-            auto tag = card.find("secret")
-                           ? std::make_unique<Srix4k>(serial, static_cast<std::uint32_t>(
-                                                                  integer(card, "secret", 0, 0xFFFFFFFF, 0)))
+                static_cast<std::uint64_t>(card.integer("serial", 0, (std::int64_t{1} << 42) - 1, 1));
+            auto tag = card.has("secret")
+                           ? std::make_unique<Srix4k>(
+                                 serial, static_cast<std::uint32_t>(card.integer("secret", 0, 0xFFFFFFFF, 0)))
                            : std::make_unique<Srix4k>(serial);
             numberedData<Srix4k::kBlockSize>(card, "blocks", "blocks 0 to 127",
                                              [&tag](std::size_t block, const auto& data) {
@@ -415,12 +375,11 @@ void addSmallTagKinds(CardKinds& kinds) {
         "ST SRIX4K, 128 blocks of 4 bytes");
     kinds.add(
         "at88rf020",
-        [](const json::Value& card) -> std::unique_ptr<Card> {
-            allowOnly(card, {"kind", "pupi", "password", "application", "afi", "pages", "comment"});
-            auto tag =
-                std::make_unique<At88rf020>(fixedHex<4>(card, "pupi"), optionalFixedHex<8>(card, "password"),
-                                            optionalFixedHex<4>(card, "application"),
-                                            static_cast<std::uint8_t>(integer(card, "afi", 0, 255, 0)));
+        [](const Members& card) -> std::unique_ptr<Card> {
+            card.allowOnly({"pupi", "password", "application", "afi", "pages"});
+            auto tag = std::make_unique<At88rf020>(card.fixedHex<4>("pupi"), card.fixedHex<8>("password", {}),
+                                                   card.fixedHex<4>("application", {}),
+                                                   static_cast<std::uint8_t>(card.integer("afi", 0, 255, 0)));
             numberedData<At88rf020::kPageSize>(
                 card, "pages", "page 1 and pages 4 to 31", [&tag](std::size_t page, const auto& data) {
                     return tag->setDataPage(static_cast<std::uint8_t>(page), data);
@@ -430,13 +389,13 @@ void addSmallTagKinds(CardKinds& kinds) {
         "AT88RF020, 32 pages of 8 bytes");
     kinds.add(
         "ussen",
-        [](const json::Value& card) -> std::unique_ptr<Card> {
-            allowOnly(card, {"kind", "uid", "application_id", "memory", "comment"});
-            const Bytes uid = hexMember(card, "uid");
+        [](const Members& card) -> std::unique_ptr<Card> {
+            card.allowOnly({"uid", "application_id", "memory"});
+            const Bytes uid = card.hex("uid");
             if (uid.size() != 4 && uid.size() != 7) throw ScenarioError("uid: expected 4 or 7 bytes");
             return std::make_unique<UssenCard>(
-                uid, static_cast<std::uint32_t>(integer(card, "application_id", 0, 0xFFFFFF, 0)),
-                static_cast<std::size_t>(integer(card, "memory", 1, 1024, UssenCard::kDefaultMemory)));
+                uid, static_cast<std::uint32_t>(card.integer("application_id", 0, 0xFFFFFF, 0)),
+                static_cast<std::size_t>(card.integer("memory", 1, 1024, UssenCard::kDefaultMemory)));
         },
         "USSEN card with 128 bytes of memory");
 }

@@ -29,7 +29,7 @@
 // after completion) or when the selected tag is of the other kind.
 // With several ST tags on the reader the select always reaches the same one
 // (nothing the host sends tells an SR176 search from an SRIX4K one); to work
-// with another, take the first off the reader (the desk, simulator/desk.h).
+// with another, take the first off the reader (the desk, simulator/reader/desk.h).
 //
 // AT88RF020 (pages of 8 bytes).
 //   0x21  password[8]                    -   CHECK
@@ -72,7 +72,7 @@
 
 #include <cstdint>
 
-#include "simulator/dispatcher.h"
+#include "simulator/reader/dispatcher.h"
 
 namespace sim {
 

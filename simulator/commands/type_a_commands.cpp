@@ -1,5 +1,7 @@
 #include "simulator/commands/type_a_commands.h"
 
+#include "simulator/commands/card_dumps.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
@@ -28,6 +30,9 @@ struct TypeAState {
     std::vector<Card*> ready;
     // Cascade levels selected so far for the ready cards (0 = none).
     std::size_t level = 0;
+    // The field's power stamp when the cards went READY: a card that lost
+    // power since then is IDLE again, and a card that arrived never heard the request.
+    std::uint64_t powerStamp = 0;
 };
 using StatePtr = std::shared_ptr<TypeAState>;
 
@@ -61,6 +66,7 @@ std::vector<TypeACard*> listening(Context& c) { return c.field.inRange<TypeACard
 
 std::vector<TypeACard*> readyCards(const TypeAState& s, Context& c) {
     std::vector<TypeACard*> found;
+    if (s.powerStamp != c.field.powerStamp()) return found;
     for (TypeACard* card : listening(c))
         if (!card->halted() && std::find(s.ready.begin(), s.ready.end(), card) != s.ready.end())
             found.push_back(card);
@@ -94,6 +100,7 @@ void onHaltOrNak(TypeACard& card) {
 std::vector<TypeACard*> wake(TypeAState& s, Context& c, std::uint8_t mode) {
     s.ready.clear();
     s.level = 0;
+    s.powerStamp = c.field.powerStamp();
     if (selectedTypeA(c)) c.field.select(nullptr);
     std::vector<TypeACard*> answered;
     for (TypeACard* card : listening(c)) {
@@ -480,104 +487,55 @@ std::optional<Answer> ultralightCAuth(const Request& r, Context& c) {
 
 // --- Scenario kinds.
 
-std::size_t indexFromKey(const std::string& key) {
-    std::size_t value = 0, used = 0;
-    const bool hex = key.size() > 2 && key[0] == '0' && (key[1] == 'x' || key[1] == 'X');
-    try {
-        if (hex) {
-            value = std::stoul(key.substr(2), &used, 16);
-            used += 2;
-        } else {
-            value = std::stoul(key, &used, 10);
-        }
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != key.size()) throw ScenarioError("\"" + key + "\" is not a number");
-    return value;
-}
-
-void checkMembers(const json::Value& card, std::initializer_list<std::string_view> allowed) {
-    for (const auto& [name, value] : card.asObject()) {
-        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
-            std::string list;
-            for (auto a : allowed)
-                list += (list.empty() ? "" : ", ") + std::string(a);
-            throw ScenarioError("unknown member \"" + name + "\" (known: " + list + ")");
-        }
-    }
-}
-
-std::unique_ptr<Card> makeClassic(ClassicCard::Model model, const json::Value& given) {
-    checkMembers(given, {"kind", "uid", "manufacturer", "blocks", "comment"});
-    const Bytes uid = hexMember(given, "uid");
+std::unique_ptr<Card> makeClassic(ClassicCard::Model model, const Members& given) {
+    if (auto copy = readDump(given, varrok::dump::Family::Classic))
+        return classicFromDump(model, given, std::move(*copy));
+    given.allowOnly({"uid", "manufacturer", "blocks"});
+    const Bytes uid = given.hex("uid");
     if (uid.size() != 4 && uid.size() != 7) throw ScenarioError("uid: a Classic UID has 4 or 7 bytes");
-    Bytes manufacturer = optionalHexMember(given, "manufacturer").value_or(Bytes{});
+    Bytes manufacturer = given.optionalHex("manufacturer").value_or(Bytes{});
     const std::size_t makerSize = uid.size() == 4 ? 8 : 6;
     if (!manufacturer.empty() && manufacturer.size() != makerSize)
         throw ScenarioError("manufacturer: expected " + std::to_string(makerSize) + " bytes");
     auto card = std::make_unique<ClassicCard>(model, uid, manufacturer);
-    if (const json::Value* blocks = given.find("blocks")) {
-        if (!blocks->isObject()) throw ScenarioError("blocks: expected an object of block number: data");
-        for (const auto& [key, value] : blocks->asObject()) {
-            const std::string where = "blocks." + key + ": ";
-            try {
-                const std::size_t index = indexFromKey(key);
-                if (index == 0) throw ScenarioError("block 0 is built from uid and manufacturer");
-                if (index >= card->blockCount())
-                    throw ScenarioError("the card has blocks 0 to " + std::to_string(card->blockCount() - 1));
-                const Bytes data = parseHex(value.asString());
-                if (data.size() != 16) throw ScenarioError("expected 16 bytes");
-                classic::Block b{};
-                std::copy(data.begin(), data.end(), b.begin());
-                card->setBlock(index, b);
-            } catch (const std::runtime_error& error) {
-                throw ScenarioError(where + error.what());
-            }
-        }
-    }
+    given.numbered("blocks", [&card](std::size_t index, const Bytes& data) {
+        if (index == 0) throw ScenarioError("block 0 is built from uid and manufacturer");
+        if (index >= card->blockCount())
+            throw ScenarioError("the card has blocks 0 to " + std::to_string(card->blockCount() - 1));
+        if (data.size() != 16) throw ScenarioError("expected 16 bytes");
+        classic::Block b{};
+        std::copy(data.begin(), data.end(), b.begin());
+        card->setBlock(index, b);
+    });
     return card;
 }
 
-std::unique_ptr<Card> makeUltralight(UltralightCard::Model model, const json::Value& given) {
+std::unique_ptr<Card> makeUltralight(UltralightCard::Model model, const Members& given) {
+    if (const auto copy = readDump(given, varrok::dump::Family::Ultralight))
+        return ultralightFromDump(model, given, *copy);
     const bool isC = model == UltralightCard::Model::UltralightC;
     if (isC)
-        checkMembers(given, {"kind", "uid", "pages", "key", "comment"});
+        given.allowOnly({"uid", "pages", "key"});
     else
-        checkMembers(given, {"kind", "uid", "pages", "comment"});
-    const Bytes uid = hexMember(given, "uid");
+        given.allowOnly({"uid", "pages"});
+    const Bytes uid = given.hex("uid");
     if (uid.size() != 7) throw ScenarioError("uid: an Ultralight UID has 7 bytes");
     auto card = std::make_unique<UltralightCard>(model, uid);
-    if (const json::Value* pages = given.find("pages")) {
-        if (!pages->isObject()) throw ScenarioError("pages: expected an object of page number: data");
-        for (const auto& [key, value] : pages->asObject()) {
-            try {
-                const std::size_t index = indexFromKey(key);
-                if (index < ultralight::kLockPage) throw ScenarioError("pages 0 and 1 are built from uid");
-                if (isC && index >= ultralight::kCKeyPage)
-                    throw ScenarioError("the key pages are set with \"key\"");
-                if (index >= card->pageCount())
-                    throw ScenarioError("the card has pages 0 to " + std::to_string(card->pageCount() - 1));
-                const Bytes data = parseHex(value.asString());
-                if (data.size() != 4) throw ScenarioError("expected 4 bytes");
-                ultralight::Page page{data[0], data[1], data[2], data[3]};
-                if (index == ultralight::kLockPage) {
-                    // The check byte and internal byte come from the chip.
-                    page[0] = card->page(index)[0];
-                    page[1] = card->page(index)[1];
-                }
-                card->setPage(index, page);
-            } catch (const std::runtime_error& error) {
-                throw ScenarioError("pages." + key + ": " + error.what());
-            }
+    given.numbered("pages", [&card, isC](std::size_t index, const Bytes& data) {
+        if (index < ultralight::kLockPage) throw ScenarioError("pages 0 and 1 are built from uid");
+        if (isC && index >= ultralight::kCKeyPage) throw ScenarioError("the key pages are set with \"key\"");
+        if (index >= card->pageCount())
+            throw ScenarioError("the card has pages 0 to " + std::to_string(card->pageCount() - 1));
+        if (data.size() != 4) throw ScenarioError("expected 4 bytes");
+        ultralight::Page page{data[0], data[1], data[2], data[3]};
+        if (index == ultralight::kLockPage) {
+            // The check byte and internal byte come from the chip.
+            page[0] = card->page(index)[0];
+            page[1] = card->page(index)[1];
         }
-    }
-    if (const auto key = optionalHexMember(given, "key")) {
-        if (key->size() != 16) throw ScenarioError("key: expected 16 bytes");
-        ultralight::Key k{};
-        std::copy(key->begin(), key->end(), k.begin());
-        card->setKey(k);
-    }
+        card->setPage(index, page);
+    });
+    if (given.has("key")) card->setKey(given.fixedHex<16>("key"));
     return card;
 }
 
@@ -613,21 +571,19 @@ void installTypeA(Dispatcher& d) {
 
 void addTypeAKinds(CardKinds& kinds) {
     kinds.add(
-        "classicmini", [](const json::Value& v) { return makeClassic(ClassicCard::Model::Mini, v); },
+        "classicmini", [](const Members& v) { return makeClassic(ClassicCard::Model::Mini, v); },
         "MIFARE Classic Mini: 5 sectors of 4 blocks");
     kinds.add(
-        "classic1k", [](const json::Value& v) { return makeClassic(ClassicCard::Model::Classic1K, v); },
+        "classic1k", [](const Members& v) { return makeClassic(ClassicCard::Model::Classic1K, v); },
         "MIFARE Classic 1K: 16 sectors of 4 blocks");
     kinds.add(
-        "classic4k", [](const json::Value& v) { return makeClassic(ClassicCard::Model::Classic4K, v); },
+        "classic4k", [](const Members& v) { return makeClassic(ClassicCard::Model::Classic4K, v); },
         "MIFARE Classic 4K: 32 sectors of 4 blocks and 8 of 16");
     kinds.add(
-        "ultralight",
-        [](const json::Value& v) { return makeUltralight(UltralightCard::Model::Ultralight, v); },
+        "ultralight", [](const Members& v) { return makeUltralight(UltralightCard::Model::Ultralight, v); },
         "MIFARE Ultralight: 16 pages of 4 bytes");
     kinds.add(
-        "ultralightc",
-        [](const json::Value& v) { return makeUltralight(UltralightCard::Model::UltralightC, v); },
+        "ultralightc", [](const Members& v) { return makeUltralight(UltralightCard::Model::UltralightC, v); },
         "MIFARE Ultralight C: 48 pages, 3DES key");
 }
 

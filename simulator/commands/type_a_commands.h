@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "simulator/dispatcher.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/dispatcher.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 

@@ -260,72 +260,44 @@ void installSamSlots(Dispatcher& dispatcher, const std::shared_ptr<SamSlots>& sl
 
 // ---- Scenario kinds ------------------------------------------------------------
 
-template <std::size_t N>
-std::array<std::uint8_t, N> fixedHexOr(const json::Value& card, std::string_view key,
-                                       std::array<std::uint8_t, N> dflt) {
-    return card.find(key) ? fixedHex<N>(card, key) : dflt;
-}
-
-bool boolOr(const json::Value& card, std::string_view key, bool dflt) {
-    const json::Value* value = card.find(key);
-    if (!value) return dflt;
-    try {
-        return value->asBool();
-    } catch (const json::Error& error) {
-        throw ScenarioError(std::string(key) + ": " + error.what());
-    }
-}
-
-std::int64_t integerOr(const json::Value& card, std::string_view key, std::int64_t min, std::int64_t max,
-                       std::int64_t dflt) {
-    const json::Value* value = card.find(key);
-    if (!value) return dflt;
-    try {
-        return value->asInteger(min, max);
-    } catch (const json::Error& error) {
-        throw ScenarioError(std::string(key) + ": " + error.what());
-    }
-}
-
 // Application members shared by every kind: aid, file, readonly.
-std::unique_ptr<SmartCardApp> appFromJson(const json::Value& card, Bytes defaultAid) {
-    Bytes aid = optionalHexMember(card, "aid").value_or(std::move(defaultAid));
+std::unique_ptr<SmartCardApp> appFromJson(const Members& card, Bytes defaultAid) {
+    Bytes aid = card.optionalHex("aid").value_or(std::move(defaultAid));
     if (aid.empty() || aid.size() > 16) throw ScenarioError("aid: expected 1 to 16 bytes");
-    Bytes file = optionalHexMember(card, "file").value_or(Bytes(128, 0x00));
+    Bytes file = card.optionalHex("file").value_or(Bytes(128, 0x00));
     if (file.empty() || file.size() > SmartCardApp::kMaxFileSize)
         throw ScenarioError("file: expected 1 to " + std::to_string(SmartCardApp::kMaxFileSize) + " bytes");
     const auto access =
-        boolOr(card, "readonly", false) ? SmartCardApp::Access::ReadOnly : SmartCardApp::Access::ReadWrite;
+        card.boolean("readonly", false) ? SmartCardApp::Access::ReadOnly : SmartCardApp::Access::ReadWrite;
     return std::make_unique<SmartCardApp>(std::move(aid), std::move(file), access);
 }
 
-std::unique_ptr<Card> makeTypeB(const json::Value& card) {
-    allowOnly(card, {"kind", "pupi", "appdata", "protocol", "afi", "aid", "file", "readonly", "comment"});
-    const auto protocol = fixedHexOr<3>(card, "protocol", Iso14443_4BCard::kDefaultProtocolInfo);
+std::unique_ptr<Card> makeTypeB(const Members& card) {
+    card.allowOnly({"pupi", "appdata", "protocol", "afi", "aid", "file", "readonly"});
+    const auto protocol = card.fixedHex<3>("protocol", Iso14443_4BCard::kDefaultProtocolInfo);
     if ((protocol[1] & 0x01) == 0) throw ScenarioError("protocol: the second byte must announce ISO 14443-4");
-    return std::make_unique<Iso14443_4BCard>(fixedHex<4>(card, "pupi"),
-                                             appFromJson(card, SmartCardApp::sampleAid()),
-                                             fixedHexOr<4>(card, "appdata", {}), protocol,
-                                             static_cast<std::uint8_t>(integerOr(card, "afi", 0, 255, 0)));
+    return std::make_unique<Iso14443_4BCard>(
+        card.fixedHex<4>("pupi"), appFromJson(card, SmartCardApp::sampleAid()),
+        card.fixedHex<4>("appdata", {}), protocol, static_cast<std::uint8_t>(card.integer("afi", 0, 255, 0)));
 }
 
-std::unique_ptr<Card> makeIso14443_4A(const json::Value& card) {
-    allowOnly(card, {"kind", "uid", "historical", "aid", "file", "readonly", "comment"});
-    const Bytes uid = hexMember(card, "uid");
+std::unique_ptr<Card> makeIso14443_4A(const Members& card) {
+    card.allowOnly({"uid", "historical", "aid", "file", "readonly"});
+    const Bytes uid = card.hex("uid");
     if (uid.size() != 4 && uid.size() != 7 && uid.size() != 10)
         throw ScenarioError("uid: expected 4, 7 or 10 bytes");
     const Bytes historical =
-        optionalHexMember(card, "historical").value_or(Iso14443_4ACard::defaultHistoricalBytes());
+        card.optionalHex("historical").value_or(Iso14443_4ACard::defaultHistoricalBytes());
     if (historical.size() > 15) throw ScenarioError("historical: at most 15 bytes");
     return std::make_unique<Iso14443_4ACard>(uid, appFromJson(card, SmartCardApp::sampleAid()), historical);
 }
 
-std::unique_ptr<Card> makeIdCard(const json::Value& card) {
-    allowOnly(card, {"kind", "id", "record", "comment"});
-    const Bytes record = optionalHexMember(card, "record").value_or(IdCard::defaultHolderRecord());
+std::unique_ptr<Card> makeIdCard(const Members& card) {
+    card.allowOnly({"id", "record"});
+    const Bytes record = card.optionalHex("record").value_or(IdCard::defaultHolderRecord());
     if (record.empty() || record.size() > SmartCardApp::kMaxFileSize)
         throw ScenarioError("record: expected 1 to " + std::to_string(SmartCardApp::kMaxFileSize) + " bytes");
-    return std::make_unique<IdCard>(fixedHex<8>(card, "id"), record);
+    return std::make_unique<IdCard>(card.fixedHex<8>("id"), record);
 }
 
 } // namespace
@@ -336,26 +308,26 @@ void addTypeBKinds(CardKinds& kinds) {
     kinds.add("idcard", makeIdCard, "ID card (Type B) with an 8-byte card number");
 }
 
-SamPlacement samFromJson(const json::Value& card) {
-    allowOnly(card,
-              {"slot", "aid", "file", "readonly", "t0", "t1", "ta1", "historical", "atrbaud", "comment"});
-    const auto slot = static_cast<std::uint8_t>(integerOr(card, "slot", 1, SamSlots::kSlotCount, 0));
+SamPlacement samFromJson(const Json& sam) {
+    const Members card(sam);
+    card.allowOnly({"slot", "aid", "file", "readonly", "t0", "t1", "ta1", "historical", "atrbaud"});
+    const auto slot = static_cast<std::uint8_t>(card.integer("slot", 1, SamSlots::kSlotCount, 0));
     if (slot == 0) throw ScenarioError("missing member \"slot\"");
     AtrProfile profile;
-    profile.t0 = boolOr(card, "t0", profile.t0);
-    profile.t1 = boolOr(card, "t1", profile.t1);
+    profile.t0 = card.boolean("t0", profile.t0);
+    profile.t1 = card.boolean("t1", profile.t1);
     if (!profile.t0 && !profile.t1) throw ScenarioError("t0, t1: a SAM offers at least one protocol");
-    if (card.find("ta1")) {
-        profile.ta1 = fixedHex<1>(card, "ta1")[0];
+    if (card.has("ta1")) {
+        profile.ta1 = card.fixedHex<1>("ta1")[0];
         try {
             maxRateOf(profile.ta1);
         } catch (const std::invalid_argument&) {
             throw ScenarioError("ta1: reserved Fi or Di");
         }
     }
-    profile.historical = optionalHexMember(card, "historical").value_or(profile.historical);
+    profile.historical = card.optionalHex("historical").value_or(profile.historical);
     if (profile.historical.size() > 15) throw ScenarioError("historical: at most 15 bytes");
-    const auto rate = static_cast<unsigned>(integerOr(card, "atrbaud", 0, 1'000'000, 9600));
+    const auto rate = static_cast<unsigned>(card.integer("atrbaud", 0, 1'000'000, 9600));
     const auto id = std::find(kSamBaudRates.begin(), kSamBaudRates.end(), rate);
     if (id == kSamBaudRates.end()) throw ScenarioError("atrbaud: not a rate of the SAM slots");
     return {slot, std::make_unique<Sam>(profile, appFromJson(card, Sam::standardAid()),

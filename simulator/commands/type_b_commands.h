@@ -57,9 +57,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "simulator/dispatcher.h"
-#include "simulator/sam_slots.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/dispatcher.h"
+#include "simulator/reader/sam_slots.h"
+#include "simulator/scenario/scenario.h"
 
 namespace sim {
 
@@ -109,11 +109,11 @@ void addTypeBKinds(CardKinds& kinds);
 //   {"slot": 1-8, "aid": hex, "file": hex, "readonly": bool, "t0": bool,
 //    "t1": bool, "ta1": hex byte, "historical": hex, "atrbaud": 9600 ...}
 // Members as for the cards; t0 false, t1 true, ta1 18, atrbaud 9600 by
-// default. Throws ScenarioError (or json::Error) naming the member at fault.
+// default. Throws ScenarioError naming the member at fault.
 struct SamPlacement {
     std::uint8_t slot;
     std::unique_ptr<Sam> sam;
 };
-SamPlacement samFromJson(const json::Value& card);
+SamPlacement samFromJson(const Json& sam);
 
 } // namespace sim

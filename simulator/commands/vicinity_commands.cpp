@@ -1,5 +1,7 @@
 #include "simulator/commands/vicinity_commands.h"
 
+#include "simulator/commands/card_dumps.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
@@ -230,90 +232,65 @@ std::optional<Answer> icode1Halt(const Request& request, Context& context) {
 
 // --- scenario kinds -----------------------------------------------------------
 
-void refuseUnknownMembers(const json::Value& card, std::initializer_list<std::string_view> known) {
-    for (const auto& member : card.asObject()) {
-        const std::string& name = member.first;
-        if (name == "kind" || name == "comment") continue;
-        if (std::find(known.begin(), known.end(), name) == known.end())
-            throw ScenarioError("unknown member \"" + name + "\"");
+std::unique_ptr<Card> makeIso15693(const Members& card) {
+    const auto copy = readDump(card, varrok::dump::Family::Iso15693);
+    card.allowOnly({"uid", "maker", "serial", "blocks", "icReference", "dsfid", "afi", "dsfidLocked",
+                    "afiLocked", "data", "locked", "dump"});
+    if (copy && (card.has("blocks") || card.has("data")))
+        throw ScenarioError("dump: the dump gives the blocks; leave out \"blocks\" and \"data\"");
+    if (copy && copy->blockSize != 4)
+        throw ScenarioError("dump: " + std::to_string(copy->blockSize) +
+                            "-byte blocks, but the simulated tag has 4-byte blocks");
+    std::optional<Bytes> given = card.optionalHex("uid");
+    if (copy && !copy->uid.empty()) {
+        if (given && *given != copy->uid)
+            throw ScenarioError("uid: the dump's tag has UID " + toHex(copy->uid) + ", not " + toHex(*given));
+        given = copy->uid;
     }
-}
-
-std::int64_t integerMember(const json::Value& card, std::string_view key, std::int64_t fallback,
-                           std::int64_t min, std::int64_t max) {
-    const json::Value* value = card.find(key);
-    if (!value) return fallback;
-    try {
-        return value->asInteger(min, max);
-    } catch (const json::Error& error) {
-        throw ScenarioError(std::string(key) + ": " + error.what());
-    }
-}
-
-bool boolMember(const json::Value& card, std::string_view key) {
-    const json::Value* value = card.find(key);
-    if (!value) return false;
-    try {
-        return value->asBool();
-    } catch (const json::Error& error) {
-        throw ScenarioError(std::string(key) + ": " + error.what());
-    }
-}
-
-std::unique_ptr<Card> makeIso15693(const json::Value& card) {
-    refuseUnknownMembers(card, {"uid", "maker", "serial", "blocks", "icReference", "dsfid", "afi",
-                                "dsfidLocked", "afiLocked", "data", "locked"});
     Uid15693 uid{};
-    if (const auto given = optionalHexMember(card, "uid")) {
-        if (card.find("maker") || card.find("serial"))
+    if (given) {
+        if (card.has("maker") || card.has("serial"))
             throw ScenarioError("give either uid or maker and serial");
         if (given->size() != uid.size()) throw ScenarioError("uid: expected 8 bytes");
         std::copy(given->begin(), given->end(), uid.begin());
     } else {
-        const auto maker = static_cast<std::uint8_t>(integerMember(card, "maker", kLabel28.maker, 0, 0xFF));
+        const auto maker = static_cast<std::uint8_t>(card.integer("maker", 0, 0xFF, kLabel28.maker));
         const auto& model = maker == kLabel28.maker ? kLabel28 : kTag64;
-        const auto serial = static_cast<std::uint64_t>(integerMember(card, "serial", 1, 0, 0xFFFFFFFFFFLL));
+        const auto serial = static_cast<std::uint64_t>(card.integer("serial", 0, 0xFFFFFFFFFFLL, 1));
         uid = makeUid(maker, model.icId, serial);
     }
     const auto& model = uid[6] == kLabel28.maker ? kLabel28 : kTag64;
-    const auto blocks = static_cast<std::size_t>(
-        integerMember(card, "blocks", static_cast<std::int64_t>(model.blocks), 1, kMaxBlocks));
+    const auto blocks = copy ? copy->blockCount()
+                             : static_cast<std::size_t>(card.integer(
+                                   "blocks", 1, kMaxBlocks, static_cast<std::int64_t>(model.blocks)));
     const auto icReference =
-        static_cast<std::uint8_t>(integerMember(card, "icReference", model.icReference, 0, 0xFF));
+        static_cast<std::uint8_t>(card.integer("icReference", 0, 0xFF, model.icReference));
 
     auto tag = std::make_unique<Iso15693Tag>(uid, blocks, icReference);
-    tag->preset(static_cast<std::uint8_t>(integerMember(card, "dsfid", 0, 0, 0xFF)),
-                static_cast<std::uint8_t>(integerMember(card, "afi", 0, 0, 0xFF)),
-                boolMember(card, "dsfidLocked"), boolMember(card, "afiLocked"));
-    if (const auto data = optionalHexMember(card, "data")) {
+    const std::uint8_t dsfid = copy ? copy->dsfid.value_or(0) : 0, afi = copy ? copy->afi.value_or(0) : 0;
+    tag->preset(static_cast<std::uint8_t>(card.integer("dsfid", 0, 0xFF, dsfid)),
+                static_cast<std::uint8_t>(card.integer("afi", 0, 0xFF, afi)),
+                card.boolean("dsfidLocked", false), card.boolean("afiLocked", false));
+    if (const auto data = copy ? std::optional<Bytes>(copy->memory) : card.optionalHex("data")) {
         try {
             tag->load(0, *data);
         } catch (const std::out_of_range&) {
             throw ScenarioError("data: expected whole 4-byte blocks, at most " + std::to_string(blocks));
         }
     }
-    if (const json::Value* locked = card.find("locked")) {
-        if (!locked->isArray()) throw ScenarioError("locked: expected an array of block numbers");
-        for (const json::Value& block : locked->asArray()) {
-            try {
-                tag->lockAtFactory(
-                    static_cast<std::size_t>(block.asInteger(0, static_cast<std::int64_t>(blocks) - 1)));
-            } catch (const json::Error& error) {
-                throw ScenarioError(std::string("locked: ") + error.what());
-            }
-        }
-    }
+    for (const std::int64_t block : card.integers("locked", 0, static_cast<std::int64_t>(blocks) - 1))
+        tag->lockAtFactory(static_cast<std::size_t>(block));
     return tag;
 }
 
-std::unique_ptr<Card> makeIcode1(const json::Value& card) {
-    refuseUnknownMembers(card, {"serial", "data"});
-    const Bytes given = hexMember(card, "serial");
+std::unique_ptr<Card> makeIcode1(const Members& card) {
+    card.allowOnly({"serial", "data"});
+    const Bytes given = card.hex("serial");
     Icode1Label::Serial serial{};
     if (given.size() != serial.size()) throw ScenarioError("serial: expected 8 bytes");
     std::copy(given.begin(), given.end(), serial.begin());
     auto label = std::make_unique<Icode1Label>(serial);
-    if (const auto data = optionalHexMember(card, "data")) {
+    if (const auto data = card.optionalHex("data")) {
         try {
             label->load(Icode1Label::kSerialPages, *data);
         } catch (const std::out_of_range&) {

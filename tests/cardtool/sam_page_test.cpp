@@ -11,7 +11,7 @@
 #include "app/app.h"
 #include "app/main_frame.h"
 #include "pages/sam_page.h"
-#include "simulator/sam_slots.h"
+#include "simulator/reader/sam_slots.h"
 #include "table_row.h"
 #include "tool_fixture.h"
 #include "widgets/command_book.h"

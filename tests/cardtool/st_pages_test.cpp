@@ -15,7 +15,7 @@
 #include "app/view.h"
 #include "pages/st_pages.h"
 #include "simulator/cards/st_tags.h"
-#include "simulator/desk.h"
+#include "simulator/reader/desk.h"
 #include "tool_fixture.h"
 
 using namespace tooltest;

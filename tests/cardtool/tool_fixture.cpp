@@ -12,7 +12,7 @@
 #include "app/app.h"
 #include "app/main_frame.h"
 #include "app/view.h"
-#include "simulator/scenario.h"
+#include "simulator/scenario/scenario.h"
 
 namespace tooltest {
 

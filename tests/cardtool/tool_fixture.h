@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "services/message_boxes.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 
 class CTavistoApp;
 

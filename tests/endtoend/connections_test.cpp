@@ -1,8 +1,8 @@
 // The card tool's connection handles: several readers at once, each reached by its own icdev.
 #include "link/readers.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 #include <cstdlib>

@@ -3,11 +3,11 @@
 // the caller's buffers, and the next command after the fault works.
 #include "link/bus_tcp.h"
 #include "link/exchange.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 #include <algorithm>

@@ -12,8 +12,8 @@
 #include "simulator/commands/small_tag_commands.h"
 #include "simulator/commands/type_a_commands.h"
 #include "simulator/commands/type_b_commands.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 namespace {

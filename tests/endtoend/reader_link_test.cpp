@@ -1,7 +1,7 @@
 // The library against the simulated reader, over TCP and over a pseudo-terminal.
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 #include <array>

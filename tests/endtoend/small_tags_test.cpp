@@ -13,8 +13,8 @@
 #include "simulator/commands/plus_commands.h"
 #include "simulator/commands/small_tag_commands.h"
 #include "simulator/commands/type_b_commands.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "simulator/cards/classic.h"
 #include "simulator/cards/ultralight.h"
 #include "simulator/commands/type_a_commands.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "simulator/cards/iso14443_4.h"
 #include "simulator/commands/type_a_commands.h"
 #include "simulator/commands/type_b_commands.h"
-#include "simulator/reader.h"
-#include "simulator/sam_slots.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/sam_slots.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 namespace {

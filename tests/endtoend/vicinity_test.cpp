@@ -10,8 +10,8 @@
 #include "simulator/cards/icode1.h"
 #include "simulator/cards/iso15693.h"
 #include "simulator/commands/vicinity_commands.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 namespace {

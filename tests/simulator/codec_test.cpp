@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "simulator/codec.h"
+#include "simulator/wire/codec.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "simulator/cards/desfire.h"
 #include "simulator/commands/desfire_commands.h"
-#include "simulator/json.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/members.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 
@@ -332,7 +332,7 @@ TEST(DesfireScenario, BuildsCardsFromTheirDescription) {
         R"({"kind": "desfire", "uid": "04112233445566", "colour": "red"})",
     };
     for (const char* card : bad)
-        EXPECT_THROW(kinds.make(sim::json::parse(card)), std::runtime_error) << card;
+        EXPECT_THROW(kinds.make(sim::parseJson(card)), std::runtime_error) << card;
 }
 
 } // namespace

@@ -2,9 +2,9 @@
 // put back answer again, and bad commands change nothing.
 #include <gtest/gtest.h>
 
-#include "simulator/desk.h"
-#include "simulator/families.h"
-#include "simulator/scenario.h"
+#include "simulator/commands/families.h"
+#include "simulator/reader/desk.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "simulator/fault.h"
+#include "simulator/wire/fault.h"
 
 namespace {
 

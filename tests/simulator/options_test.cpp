@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "simulator/options.h"
+#include "simulator/scenario/options.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "simulator/cards/mifare_plus.h"
 #include "simulator/commands/plus_commands.h"
 #include "simulator/commands/type_a_commands.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 

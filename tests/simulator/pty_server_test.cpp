@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "raw_peer.h"
-#include "simulator/pty_server.h"
+#include "simulator/servers/pty_server.h"
 
 namespace {
 

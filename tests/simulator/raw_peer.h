@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "simulator/bytes.h"
-#include "simulator/posix.h"
+#include "simulator/servers/posix.h"
+#include "simulator/wire/bytes.h"
 
 namespace simtest {
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "simulator/reader.h"
-#include "simulator/reader_control.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/reader_control.h"
 
 namespace {
 

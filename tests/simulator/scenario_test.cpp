@@ -10,8 +10,8 @@
 #include "simulator/cards/classic.h"
 #include "simulator/cards/ultralight.h"
 #include "simulator/commands/type_a_commands.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 
@@ -88,11 +88,13 @@ TEST(Scenario, LoadsTheReaderAndItsCardsIntoAReader) {
 
 TEST(Scenario, BadFilesGiveMessagesThatSayWhere) {
     struct Case {
-        const char* text;
+        std::string text;
         const char* message; // part of the message
     } const cases[] = {
         {"{\"cards\": [}", "not valid JSON: line 1, column 12"},
         {R"([])", "must be a JSON object"},
+        {R"({"cards": [], "cards": []})", "member \"cards\" is given twice"},
+        {std::string(65, '[') + std::string(65, ']'), "nested deeper than 64 levels"},
         {R"({"card": []})", "unknown member \"card\""},
         {R"({"cards": {}})", "cards: expected an array"},
         {R"({"cards": [{"kind": "classic2k", "uid": "11223344"}]})",
@@ -144,8 +146,8 @@ TEST(Scenario, CardKindsRefuseDuplicatesAndListTheirNames) {
     EXPECT_THROW(sim::addTypeAKinds(kinds), std::logic_error);
 
     // Another family adds its own kind beside ours.
-    kinds.add("blank", [](const sim::json::Value& v) -> std::unique_ptr<sim::Card> {
-        return std::make_unique<ClassicCard>(ClassicCard::Model::Mini, sim::hexMember(v, "uid"));
+    kinds.add("blank", [](const sim::Members& v) -> std::unique_ptr<sim::Card> {
+        return std::make_unique<ClassicCard>(ClassicCard::Model::Mini, v.hex("uid"));
     });
     const auto scenario = sim::parseScenario(R"({"cards": [{"kind": "blank", "uid": "01020304"}]})", kinds);
     ASSERT_EQ(scenario.cards.size(), 1u);
@@ -170,8 +172,8 @@ TEST(Scenario, FilesAreReadFromDiskWithTheirPathInErrors) {
         ADD_FAILURE() << "accepted a bad file";
     } catch (const ScenarioError& error) {
         EXPECT_EQ(std::string(error.what()),
-                  path + ": not valid JSON: line 3, column 28: expected a member name in "
-                         "quotes, found '}'");
+                  path + ": not valid JSON: line 3, column 28: syntax error while parsing object key - "
+                         "unexpected '}'; expected string literal");
     }
     std::remove(path.c_str());
     EXPECT_THROW(sim::loadScenarioFile(path, typeAKinds()), ScenarioError);

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "simulator/session.h"
+#include "simulator/servers/session.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "simulator/cards/ussen.h"
 #include "simulator/commands/plus_commands.h"
 #include "simulator/commands/small_tag_commands.h"
-#include "simulator/reader.h"
-#include "simulator/reader_control.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/reader_control.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 

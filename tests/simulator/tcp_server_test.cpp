@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "raw_peer.h"
-#include "simulator/tcp_server.h"
+#include "simulator/servers/tcp_server.h"
 
 namespace {
 

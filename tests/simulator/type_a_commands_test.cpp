@@ -9,7 +9,7 @@
 #include "simulator/cards/classic.h"
 #include "simulator/cards/ultralight.h"
 #include "simulator/commands/type_a_commands.h"
-#include "simulator/reader.h"
+#include "simulator/reader/reader.h"
 
 namespace {
 
@@ -182,6 +182,10 @@ TEST_F(TypeACommands, AnticollisionAndSelectByWholeUid) {
     ASSERT_EQ(status(0x0C, {0x26}), 0);
     EXPECT_EQ(ask(0x94).data, concat({0x08}, kUid7));
     EXPECT_EQ(status(0x94), st(Status::NoCard));
+    ASSERT_EQ(status(0x0C, {0x26}), 0);
+    ASSERT_EQ(status(0x0B, {0}), 0);
+    ASSERT_EQ(status(0x0B, {1}), 0);
+    EXPECT_EQ(status(0x0D, {4}), st(Status::NoCard)) << "a power cycle sends the ready cards back to idle";
 }
 
 TEST_F(TypeACommands, ResetAnswersTheUidAndTheAtsOfIso14443_4Cards) {

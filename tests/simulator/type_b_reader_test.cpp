@@ -11,9 +11,9 @@
 #include "simulator/cards/type_b.h"
 #include "simulator/commands/type_a_commands.h"
 #include "simulator/commands/type_b_commands.h"
-#include "simulator/reader.h"
-#include "simulator/reader_control.h"
-#include "simulator/scenario.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/reader_control.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "simulator/commands/type_b_commands.h"
-#include "simulator/json.h"
-#include "simulator/reader.h"
-#include "simulator/sam_slots.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/sam_slots.h"
+#include "simulator/scenario/members.h"
 
 namespace {
 
@@ -328,7 +328,7 @@ TEST_F(SamReader, TakingTheSamOutEndsItsSession) {
 }
 
 TEST(SamScenario, BuildsASamForASlotAndNamesTheMemberAtFault) {
-    auto placed = sim::samFromJson(sim::json::parse(
+    auto placed = sim::samFromJson(sim::parseJson(
         R"({"slot": 6, "t0": true, "t1": false, "ta1": "13", "historical": "0102", "atrbaud": 38400,
             "aid": "A000", "file": "CAFE"})"));
     EXPECT_EQ(placed.slot, 6);
@@ -352,7 +352,7 @@ TEST(SamScenario, BuildsASamForASlotAndNamesTheMemberAtFault) {
     };
     for (const auto& b : bad) {
         try {
-            sim::samFromJson(sim::json::parse(b.card));
+            sim::samFromJson(sim::parseJson(b.card));
             ADD_FAILURE() << "accepted " << b.card;
         } catch (const std::runtime_error& error) {
             EXPECT_NE(std::string(error.what()).find(b.mentions), std::string::npos) << error.what();

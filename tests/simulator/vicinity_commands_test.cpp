@@ -9,8 +9,8 @@
 #include "simulator/cards/icode1.h"
 #include "simulator/cards/iso15693.h"
 #include "simulator/commands/vicinity_commands.h"
-#include "simulator/reader.h"
-#include "simulator/reader_control.h"
+#include "simulator/reader/reader.h"
+#include "simulator/reader/reader_control.h"
 
 namespace {
 

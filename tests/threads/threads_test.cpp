@@ -7,9 +7,9 @@
 // have come from, so a command sent to the wrong reader cannot pass.
 #include "simulator/cards/classic.h"
 #include "simulator/commands/type_a_commands.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/tcp_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/servers/tcp_server.h"
 #include "varrok.h"
 
 #include <gtest/gtest.h>

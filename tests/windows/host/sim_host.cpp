@@ -12,12 +12,12 @@
 //   pty-start / pty-stop   the pseudo-terminal front end ("ok <path>")
 //   link <n> <path>        make Wine's COM<n> the serial device at <path>
 // Prints "control 127.0.0.1:<port>" once listening; stops when standard input closes.
-#include "simulator/families.h"
-#include "simulator/fault.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
-#include "simulator/tcp_server.h"
+#include "simulator/commands/families.h"
+#include "simulator/wire/fault.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
+#include "simulator/servers/tcp_server.h"
 
 #include <arpa/inet.h>
 #include <csignal>
