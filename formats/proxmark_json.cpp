@@ -17,7 +17,7 @@
 //   signature, counters, tearing) are not kept and are ignored when read.
 //   ISO 15693: UID in the order Card::uid holds it, DSFID and AFI. Every Card
 //   member is optional; one that is there must have the right length.
-// - blocks: "0" to "N-1" in order, each the block's hex. A block not read is
+// - blocks: "0" to "N-1" (written in order, read in any order), each the block's hex. A block not read is
 //   "-" for each digit (that tool writes no partial dumps; this is ours), and
 //   ISO 15693 blocks take their size from block "0".
 // - SectorKeys (Classic), written for each sector whose trailer was read:
@@ -33,6 +33,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <map>
 #include <set>
 
 namespace varrok::dump {
@@ -178,19 +179,21 @@ void readIdentity(const Node& id, Card& card) {
 
 void readBlocks(const Node& blocks, Card& card) {
     blocks.requireObject();
+    // Member order carries no meaning in JSON, and tools that sort members as
+    // text write "10" before "2": every block from 0 on must be there, once.
+    std::map<std::size_t, Node> byNumber;
     for (const auto& item : blocks.value.items()) {
         auto block = blocks.child(item.key(), item.value());
         auto n = number(item.key());
-        auto expected = card.known.size();
         if (!n) block.where().fail("not a block number");
         if (*n >= maxBlocks(card.family))
             block.where().fail(std::string("beyond the last block of any ") + familyName(card.family) +
                                " card");
-        // Blocks come in order, as that tool writes them (not sorted as text: "10" after "9").
-        if (*n != expected && blocks.find(std::to_string(expected).c_str()))
-            block.where().fail("out of order: block " + std::to_string(expected) + " comes after it");
-        if (*n != expected)
-            Where{blocks.file, joinPath(blocks.path, std::to_string(expected))}.fail("missing");
+        byNumber.emplace(*n, block);
+    }
+    for (const auto& [n, block] : byNumber) {
+        if (n != card.known.size())
+            Where{blocks.file, joinPath(blocks.path, std::to_string(card.known.size()))}.fail("missing");
         auto text = block.text();
         auto bytes = parseBlock(text, card.blockSize, block.where());
         if (card.blockSize == 0) card.blockSize = text.size() / 2;
