@@ -251,14 +251,7 @@ Result dumpCard(Context& ctx, const ClassicOptions& o) {
     const auto candidates = o.candidates();
     Classic c(*ctx.session);
     const std::size_t blocks = c.blocks();
-    dump::Card card;
-    card.family = dump::Family::Classic;
-    card.uid = c.card().uid;
-    card.atqa = c.card().atqa;
-    card.sak = c.card().sak;
-    card.blockSize = 16;
-    card.memory.assign(blocks * 16, 0);
-    card.known.assign(blocks, false);
+    dump::Card card = unreadDump(dump::Family::Classic, blocks, 16, c.card());
     const std::size_t sectors = layout::sectorCount(blocks);
     Progress progress("sector", sectors);
     for (std::size_t sector = 0; sector < sectors; ++sector) {

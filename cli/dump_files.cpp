@@ -4,6 +4,21 @@ namespace cli {
 
 namespace dump = varrok::dump;
 
+dump::Card unreadDump(dump::Family family, std::size_t blocks, std::size_t blockSize, const Bytes& uid) {
+    dump::Card card = dump::blankCard(family, blocks, blockSize);
+    card.known.assign(blocks, false);
+    card.uid = uid;
+    return card;
+}
+
+dump::Card unreadDump(dump::Family family, std::size_t blocks, std::size_t blockSize,
+                      const TypeACard& found) {
+    dump::Card card = unreadDump(family, blocks, blockSize, found.uid);
+    card.atqa = found.atqa;
+    card.sak = found.sak;
+    return card;
+}
+
 dump::Format dumpFormat(const std::string& file, const std::string& format) {
     try {
         return dump::formatOf(format.empty() ? file : "dump." + format);

@@ -73,15 +73,8 @@ Result ulDump(Context& c, const MemoryOptions& o) {
     dumpFormat(o.file, o.format); // a bad name fails before the card is read
     if (o.pages < 4 || o.pages > 256) throw Failure(kUsage, "--pages must be 4 to 256");
     Session& s = *c.session;
-    const TypeACard found = ultralight(s);
-    dump::Card card;
-    card.family = dump::Family::Ultralight;
-    card.uid = found.uid;
-    card.atqa = found.atqa;
-    card.sak = found.sak;
-    card.blockSize = 4;
-    card.memory.assign(static_cast<std::size_t>(o.pages) * 4, 0);
-    card.known.assign(static_cast<std::size_t>(o.pages), false);
+    dump::Card card =
+        unreadDump(dump::Family::Ultralight, static_cast<std::size_t>(o.pages), 4, ultralight(s));
     Progress progress("page", static_cast<std::size_t>(o.pages));
     for (int page = 0; page < o.pages && !stopRequested(); page += 4) {
         progress.step(static_cast<std::size_t>(page));
@@ -175,14 +168,9 @@ Result vDump(Context& c, const MemoryOptions& o) {
     dumpFormat(o.file, o.format); // a bad name fails before the card is read
     Session& s = *c.session;
     const TagInfo info = tagInfo(s);
-    dump::Card card;
-    card.family = dump::Family::Iso15693;
-    card.uid = info.uid;
+    dump::Card card = unreadDump(dump::Family::Iso15693, info.blocks, info.blockSize, info.uid);
     card.dsfid = info.dsfid;
     card.afi = info.afi;
-    card.blockSize = info.blockSize;
-    card.memory.assign(info.blocks * info.blockSize, 0);
-    card.known.assign(info.blocks, false);
     Progress progress("block", info.blocks);
     for (std::size_t block = 0; block < info.blocks && !stopRequested(); ++block) {
         progress.step(block);
