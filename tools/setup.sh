@@ -2,10 +2,11 @@
 # Installs the Debian packages the build, the tests and the demo need, when
 # missing, and the packages named as arguments (a stage that needs more). apt's
 # own output goes to a log file; only its name is printed.
-# With --demo, only what the demo builds: the compiler and, with --gui as
+# With --demo, only what the demo builds: the compiler, the JSON library the
+# simulator reads scenarios and dumps with, and, with --gui as
 # well, Qt for the card tool.
 set -euo pipefail
-build_tools=(cmake ninja-build g++)
+build_tools=(cmake ninja-build g++ nlohmann-json3-dev)
 gui=(qt6-base-dev qt6-serialport-dev qt6-translations-l10n fonts-dejavu-core fonts-wqy-microhei)
 if [ "${1:-}" = "--demo" ]; then
     shift
