@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QSemaphore>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -63,6 +64,7 @@ void LibraryCalls::begin() {
     exchanges_ = 0;
     baseLevel_ = QThread::currentThread()->loopLevel();
     elapsed_.start();
+    sincePumped_.start();
     emit operationStarted();
 }
 
@@ -72,7 +74,12 @@ void LibraryCalls::waitInLoop(QEventLoop& loop) {
     loop.exec();
     --depth_;
     loop_ = nullptr;
+}
+
+void LibraryCalls::postEndCheck() {
     // The end of the operation is seen once the loop that started it is idle.
+    if (endCheckPosted_) return;
+    endCheckPosted_ = true;
     QTimer::singleShot(0, this, &LibraryCalls::checkEnd);
 }
 
@@ -83,13 +90,25 @@ int LibraryCalls::runStatus(const std::function<int()>& call) {
     if (stop_) return kStopped;
     int result = 0;
     QEventLoop loop;
+    QSemaphore done;
     worker_.start([&] {
         result = call();
+        // The loop is still there until done is released; not a moment after.
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        done.release();
     });
-    waitInLoop(loop);
-    // A stop asked for while the loop was being quit must not end it early.
-    worker_.waitForDone();
+    // A reader that answers takes a millisecond or two: the GUI thread waits
+    // for that without an event loop, as long as it has not gone more than
+    // kQuietMs without handling events (a read of many blocks repaints that
+    // often, not after every block). A slower call is waited for in the loop.
+    const qint64 budget = kQuietMs - sincePumped_.elapsed();
+    if (budget <= 0 || !done.tryAcquire(1, int(budget))) {
+        waitInLoop(loop);
+        sincePumped_.start();
+        // A stop asked for while the loop was being quit must not end it early.
+        done.acquire();
+    }
+    postEndCheck();
     ++exchanges_;
     emit progress(exchanges_, elapsed_.elapsed());
     return result;
@@ -106,6 +125,8 @@ void LibraryCalls::pause(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     waitInLoop(loop);
+    sincePumped_.start();
+    postEndCheck();
 }
 
 void LibraryCalls::pauseCurrent(int milliseconds) {
@@ -123,9 +144,11 @@ void LibraryCalls::requestStop() {
 }
 
 void LibraryCalls::checkEnd() {
+    endCheckPosted_ = false;
     if (!running_ || depth_ > 0) return;
     if (QThread::currentThread()->loopLevel() > baseLevel_) {
         // A message box of the handler is open: look again later.
+        endCheckPosted_ = true;
         QTimer::singleShot(50, this, &LibraryCalls::checkEnd);
         return;
     }

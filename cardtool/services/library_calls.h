@@ -6,13 +6,13 @@
 // pauses and texts in between. Rewriting each as a state machine would scatter
 // those sequences. Instead each library call is handed to one worker thread
 // while the handler waits for it in a QEventLoop; the handler reads as before
-// and the window repaints meanwhile. The price is re-entrancy: while the loop
-// runs, user input is refused (filtered, never queued), a second call from
-// the GUI thread is refused, and closing a window is put off until the
-// operation has ended. Escape, the Stop button and a running continuous
-// toggle are the only input let through: they ask the operation to stop,
-// which happens at the next exchange (a call in flight always finishes within
-// the library's own time-out).
+// and the window repaints meanwhile. (A call that answers within a few
+// milliseconds is waited for without the loop, so a read of many blocks is
+// not slowed by a repaint after each; events are still handled every kQuietMs.) The price is re-entrancy:
+// while the loop runs, user input is refused (filtered, never queued), a second call from the GUI thread is
+// refused, and closing a window is put off until the operation has ended. Escape, the Stop button and a
+// running continuous toggle are the only input let through: they ask the operation to stop, which happens at
+// the next exchange (a call in flight always finishes within the library's own time-out).
 //
 // An operation is everything a handler does from its first call until the
 // event loop it was started from is idle again; its calls are counted for the
@@ -40,6 +40,9 @@ class LibraryCalls : public QObject {
     // Widgets with this property set to true stop the operation when clicked
     // and are let through while it runs.
     static constexpr const char* kStopsProperty = "oskelleStopsOperation";
+
+    // The longest the GUI thread goes without handling events while calls answer quickly.
+    static constexpr int kQuietMs = 20;
 
     LibraryCalls();
     ~LibraryCalls() override;
@@ -81,15 +84,18 @@ class LibraryCalls : public QObject {
     void begin();
     void waitInLoop(QEventLoop& loop);
     void checkEnd();
+    void postEndCheck();
 
     QThreadPool worker_;
     bool running_ = false;
     bool stop_ = false;
     bool filterInstalled_ = false;
+    bool endCheckPosted_ = false;
     int depth_ = 0;
     int baseLevel_ = 0;
     int exchanges_ = 0;
     QElapsedTimer elapsed_;
+    QElapsedTimer sincePumped_;
     QEventLoop* loop_ = nullptr;
     QList<QPointer<QWidget>> closeLater_;
 };

@@ -1,7 +1,8 @@
 // Long operations end to end through the library and the simulator: a reader
 // that goes silent in the middle of the SRIX4K read while the window keeps
 // answering, refuses a second click and stops on Stop with what was read kept;
-// closing the window under a call; and the flash test's messages each painted.
+// closing the window under a call; a continuous search that stops on one click
+// while the reader is silent; and the flash test's messages each painted.
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -114,6 +115,30 @@ class LongOperationsTest : public QObject {
         QVERIFY(visibleAfterClose);
         QTRY_VERIFY(!tool.app->mainFrame()->isVisible());
         QTRY_VERIFY(!tool.app->library.calls().operationRunning());
+    }
+
+    void continuousSearchStopsOnTheFirstClickUnderASilentReader() {
+        RunningTool tool;
+        tool.app->mainFrame()->OnCardType(1); // Mifare One
+        auto* toggle = tool.find<QPushButton>("continuousSearch");
+        tool.sim.reader.faults().always(sim::Fault::silent());
+        std::size_t requestsAtClick = 0;
+        const std::size_t before = tool.sim.requests();
+        // The click comes while a search waits for the silent reader, after a few of them.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!tool.app->library.calls().inCall() || tool.sim.requests() < before + 2) return;
+            poll.stop();
+            requestsAtClick = tool.sim.requests();
+            QTest::mouseClick(toggle, Qt::LeftButton);
+        });
+        poll.start(5);
+        tool.click("continuousSearch");
+        QTRY_VERIFY(requestsAtClick > 0);
+        QTRY_VERIFY(tool.resultText().startsWith("Error: Stopped by the user"));
+        QCOMPARE(toggle->text(), QString("Continuous Search"));
+        QTest::qWait(300);
+        QCOMPARE(tool.sim.requests(), requestsAtClick);
     }
 
     void flashTestPaintsEachMessage() {
