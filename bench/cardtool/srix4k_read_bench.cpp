@@ -44,7 +44,7 @@ class OkBoxes : public MessageBoxes {
 };
 
 // The time spent inside rf_srix4k_readblock: the page's calls go through this.
-decltype(ReaderApi::rf_srix4k_readblock) realReadBlock = nullptr;
+decltype(ReaderApi::rf_srix4k_readblock.fn) realReadBlock = nullptr;
 Clock::duration insideLibrary{};
 int librarySteps = 0;
 
@@ -87,8 +87,8 @@ bool measure(CTavistoApp& app, int runs, Figures& figures) {
     });
 
     auto& api = const_cast<ReaderApi&>(app.api());
-    realReadBlock = api.rf_srix4k_readblock;
-    api.rf_srix4k_readblock = &timedReadBlock;
+    realReadBlock = api.rf_srix4k_readblock.fn;
+    api.rf_srix4k_readblock.fn = &timedReadBlock;
     for (int run = 0; run < runs; ++run) {
         QCoreApplication::processEvents();
         insideLibrary = {};
@@ -101,14 +101,14 @@ bool measure(CTavistoApp& app, int runs, Figures& figures) {
         if (librarySteps != 128 || lastShown == Clock::time_point{} ||
             frame->resultLine()->text() != QLatin1String("Read card successfully")) {
             std::fprintf(stderr, "read failed: %s\n", qPrintable(frame->resultLine()->text()));
-            api.rf_srix4k_readblock = realReadBlock;
+            api.rf_srix4k_readblock.fn = realReadBlock;
             return false;
         }
         figures.toLastBlock.push_back(ms(lastShown - clicked));
         figures.toRepainted.push_back(ms(repainted - clicked));
         figures.library.push_back(ms(insideLibrary));
     }
-    api.rf_srix4k_readblock = realReadBlock;
+    api.rf_srix4k_readblock.fn = realReadBlock;
 
     // The same 128 calls without the page.
     const unsigned short icdev = app.CurrentConnection.icdev();

@@ -11,6 +11,7 @@
 
 #include "app/about_dialog.h"
 #include "app/app.h"
+#include "app/operation_bar.h"
 #include "app/view.h"
 #include "chrome/icons.h"
 #include "pages/des_calculator.h"
@@ -57,6 +58,9 @@ CMainFrame::CMainFrame(CTavistoApp& app) : app_(app), view_(nullptr), result_(nu
     menuBar()->setNativeMenuBar(false);
     result_ = new ResultLine(this);
     result_->raise();
+    placeResultLine();
+    operationBar_ = new OperationBar(
+        app_.library.calls(), *this, [this](const QString& text) { return app_.Translate(text); }, this);
     placeResultLine();
     SelectCardType(app_.CurCard);
     UpdateCommands();
@@ -260,6 +264,10 @@ void CMainFrame::fitToScreen() {
 }
 
 void CMainFrame::placeResultLine() {
+    if (operationBar_ != nullptr) {
+        const int height = operationBar_->sizeHint().height();
+        operationBar_->setGeometry(0, this->height() - height, width(), height);
+    }
     if (result_ == nullptr) return;
     // The bar's height where it has one; the line's own otherwise.
     const QRect bar = menuBar()->geometry();

@@ -14,6 +14,7 @@
 
 class CTavistoApp;
 class CTavistoView;
+class OperationBar;
 class QAction;
 class QActionGroup;
 class QToolBar;
@@ -33,6 +34,7 @@ class CMainFrame : public QMainWindow, public ResultSink {
     void ShowError(const QString& text) override;
     void ShowSuccess(const QString& text) override;
     ResultLine* resultLine() const { return result_; }
+    OperationBar* operationBar() const { return operationBar_; }
     CTavistoView* view() const { return view_; }
 
     // The title line: product, card type and the port in use. The settings
@@ -76,6 +78,7 @@ class CMainFrame : public QMainWindow, public ResultSink {
     CTavistoApp& app_;
     CTavistoView* view_;
     ResultLine* result_;
+    OperationBar* operationBar_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QActionGroup* cardGroup_ = nullptr;
     std::array<QAction*, 10> cardActions_{};

@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <chrono>
-#include <thread>
 
 #include "chrome/accessible_names.h"
 #include "chrome/tab_order.h"
@@ -354,12 +352,12 @@ void CSettingDlg::OnFlashTest() {
     if (const int code = app_.api().rf_Reader_FlashWrite(icdev(), 0, 0, kFlashBytes, data); code != 0)
         return result.ShowResult(code, "rf_Reader_FlashWrite");
     result.ShowSuccess("Write flash successfully");
-    std::this_thread::sleep_for(std::chrono::milliseconds(kFlashPause));
+    app_.library.calls().pause(kFlashPause);
     unsigned char read[kFlashBytes] = {};
     if (const int code = app_.api().rf_Reader_FlashRead(icdev(), 0, 0, kFlashBytes, read); code != 0)
         return result.ShowResult(code, "rf_Reader_FlashRead");
     result.ShowSuccess("Read flash successfully");
-    std::this_thread::sleep_for(std::chrono::milliseconds(kFlashPause));
+    app_.library.calls().pause(kFlashPause);
     // The first differing byte decides, as a byte-wise comparison would.
     for (int i = 0; i < kFlashBytes; ++i)
         if (read[i] != data[i]) return result.ShowResult(int(read[i]) - int(data[i]), "Flash test");

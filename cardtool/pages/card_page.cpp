@@ -3,12 +3,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <chrono>
-#include <thread>
 
 #include "chrome/accessible_names.h"
 #include "chrome/tab_order.h"
 #include "services/app_context.h"
+#include "services/library_calls.h"
 #include "widgets/control_helpers.h"
 
 CardPage::CardPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
@@ -41,9 +40,7 @@ bool CardPage::report(int code, const QString& failName, const QString& successT
 MessageBoxes& CardPage::boxes() const { return app_.boxes(); }
 QString CardPage::languageId() const { return app_.LanguageId(); }
 
-void CardPage::pause(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void CardPage::pause(int milliseconds) { LibraryCalls::pauseCurrent(milliseconds); }
 
 QPushButton* CardPage::makeButton(const QString& caption, const QString& objectName,
                                   std::function<void()> onClick) {

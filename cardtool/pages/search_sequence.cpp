@@ -1,10 +1,9 @@
 #include "pages/search_sequence.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "services/app_context.h"
+#include "services/library_calls.h"
 #include "widgets/hex_edit.h"
 
 bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& steps) {
@@ -12,7 +11,7 @@ bool RunSearch(ResultSink& result, int attempts, const std::vector<SearchStep>& 
         bool through = true;
         for (const SearchStep& step : steps) {
             if (step.pauseBefore > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseBefore));
+                LibraryCalls::pauseCurrent(step.pauseBefore);
             const int code = step.call();
             if (code != 0) {
                 result.ShowResult(code, step.function);

@@ -23,7 +23,8 @@ bool LibraryBinding::bind(const QString& folder, MessageBoxes& boxes) {
     const char* missing = nullptr;
 #define OSKELLE_BIND_ENTRY(name)                                                                             \
     if (missing == nullptr) {                                                                                \
-        api_.name = reinterpret_cast<decltype(api_.name)>(::dlsym(handle_, #name));                          \
+        api_.name.fn = reinterpret_cast<decltype(api_.name.fn)>(::dlsym(handle_, #name));                    \
+        api_.name.calls = &calls_;                                                                           \
         if (api_.name == nullptr) missing = #name;                                                           \
     }
     OSKELLE_READER_ENTRIES(OSKELLE_BIND_ENTRY)
@@ -41,6 +42,8 @@ bool LibraryBinding::bind(const QString& folder, MessageBoxes& boxes) {
 }
 
 void LibraryBinding::unload() {
+    // A call still in flight finishes (within its time-out) before its code goes.
+    calls_.waitIdle();
     if (handle_ != nullptr) ::dlclose(handle_);
     handle_ = nullptr;
     api_ = ReaderApi{};

@@ -6,13 +6,26 @@
 
 #include <QString>
 
+#include <cstddef>
+
+#include "services/library_calls.h"
 #include "services/reader_entries.h"
 #include "varrok.h"
 
 class MessageBoxes;
 
+// One entry point: called like the function itself, it runs the call through
+// the binding's LibraryCalls, off the GUI thread.
+template <class F> struct ReaderEntry;
+template <class R, class... A> struct ReaderEntry<R (*)(A...)> {
+    R (*fn)(A...) = nullptr;
+    LibraryCalls* calls = nullptr;
+    R operator()(A... args) const { return calls != nullptr ? calls->run(fn, args...) : fn(args...); }
+    bool operator==(std::nullptr_t) const { return fn == nullptr; }
+};
+
 struct ReaderApi {
-#define OSKELLE_API_ENTRY(name) decltype(&::name) name = nullptr;
+#define OSKELLE_API_ENTRY(name) ReaderEntry<decltype(&::name)> name;
     OSKELLE_READER_ENTRIES(OSKELLE_API_ENTRY)
 #undef OSKELLE_API_ENTRY
 };
@@ -43,8 +56,10 @@ class LibraryBinding {
     void unload();
     bool loaded() const { return handle_ != nullptr; }
     const ReaderApi& api() const { return api_; }
+    LibraryCalls& calls() { return calls_; }
 
   private:
+    LibraryCalls calls_;
     void* handle_ = nullptr;
     ReaderApi api_;
 };

@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <QTimerEvent>
 
+#include "services/library_calls.h"
+
 namespace {
 const QString kStopEnglish = QStringLiteral("Stop");
 const QString kStopChinese = QStringLiteral("\u505C\u6B62"); // 停止
@@ -23,8 +25,11 @@ void ContinuousToggle::toggle() {
     if (caption != kStopEnglish && caption != kStopChinese) {
         timer_.start(kIntervalMs, this);
         button_->setText(english ? kStopEnglish : kStopChinese);
+        // While it runs, its click stops the search in flight too, at the next exchange.
+        button_->setProperty(LibraryCalls::kStopsProperty, true);
     } else {
         timer_.stop();
+        button_->setProperty(LibraryCalls::kStopsProperty, false);
         button_->setText(english ? startCaption_ : chineseStart_);
     }
     button_->setAccessibleName(button_->text());
