@@ -28,10 +28,10 @@
 #include "app/main_frame.h"
 #include "app/view.h"
 #include "services/message_boxes.h"
-#include "simulator/families.h"
-#include "simulator/pty_server.h"
-#include "simulator/reader.h"
-#include "simulator/scenario.h"
+#include "simulator/commands/families.h"
+#include "simulator/servers/pty_server.h"
+#include "simulator/reader/reader.h"
+#include "simulator/scenario/scenario.h"
 
 namespace {
 
