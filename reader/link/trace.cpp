@@ -113,7 +113,11 @@ class Sink {
             std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
         const std::time_t seconds = micros / 1000000;
         std::tm tm{};
+#ifdef _WIN32
+        localtime_s(&tm, &seconds);
+#else
         localtime_r(&seconds, &tm);
+#endif
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
         std::fprintf(file_, "%s.%06lld %s %s %.*s %s |", stamp, static_cast<long long>(micros % 1000000),
