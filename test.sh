@@ -31,6 +31,6 @@ echo "== PC/SC driver" && ./tools/pcsc_stage.sh
 echo "== packages" && ./tools/package_stage.sh
 echo "== fuzzing self-check"
 ./tools/fuzz.sh --self-check
-echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-45}s per target"
-VARROK_FUZZ_SEED=${VARROK_FUZZ_SEED:-1} ./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-45}"
+echo "== fuzzing, ${VARROK_FUZZ_SECONDS:-30}s per target"
+VARROK_FUZZ_SEED=${VARROK_FUZZ_SEED:-1} ./tools/fuzz.sh "${VARROK_FUZZ_SECONDS:-30}"
 echo "== all green"
