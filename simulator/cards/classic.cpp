@@ -68,6 +68,7 @@ constexpr Who kTrailerTable[8][5] = {
 
 } // namespace
 
+
 bool keyBReadable(Condition trailer) { return permits(kTrailerTable[trailer & 7][3], KeyType::A); }
 
 DataRights dataRights(Condition data, Condition trailer, KeyType key) {
@@ -137,19 +138,19 @@ const Bytes& checkedUid(const Bytes& uid) {
     return uid;
 }
 
-std::size_t blocksOf(ClassicCard::Model model) {
+} // namespace
+
+std::size_t ClassicCard::blocksOf(Model model) {
     switch (model) {
-    case ClassicCard::Model::Mini:
+    case Model::Mini:
         return 20;
-    case ClassicCard::Model::Classic1K:
+    case Model::Classic1K:
         return 64;
-    case ClassicCard::Model::Classic4K:
+    case Model::Classic4K:
         return 256;
     }
     return 64;
 }
-
-} // namespace
 
 ClassicCard::ClassicCard(Model model, Bytes uid, Bytes manufacturer)
     : TypeACard(checkedUid(uid), atqaFor(model, uid.size()), sakFor(model)), model_(model),

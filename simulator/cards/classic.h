@@ -79,6 +79,8 @@ class ClassicCard : public TypeACard {
     ClassicCard(Model model, Bytes uid, Bytes manufacturer = {});
 
     Model model() const { return model_; }
+    // Blocks on a card of the model: 20, 64 or 256.
+    static std::size_t blocksOf(Model model);
     std::string describe() const override;
 
     std::size_t blockCount() const { return memory_.size(); }

@@ -13,18 +13,6 @@ namespace dump = varrok::dump;
     throw ScenarioError("dump: " + card.text("dump").value_or("") + ": " + problem);
 }
 
-std::size_t classicBlocks(ClassicCard::Model model) {
-    switch (model) {
-    case ClassicCard::Model::Mini:
-        return 20;
-    case ClassicCard::Model::Classic1K:
-        return 64;
-    case ClassicCard::Model::Classic4K:
-        return 256;
-    }
-    return 0;
-}
-
 // The dump's UID, checked against "uid" when both are there. A file without a
 // header gives the UID its memory holds; where the check bytes are broken the
 // UID is taken as written (the first `size` bytes of the memory, check bytes
@@ -65,7 +53,7 @@ std::optional<dump::Card> readDump(const Members& card, dump::Family family) {
 
 std::unique_ptr<ClassicCard> classicFromDump(ClassicCard::Model model, const Members& card, dump::Card copy) {
     card.allowOnly({"uid", "dump"});
-    refuseSize(card, "blocks", copy.blockCount(), classicBlocks(model));
+    refuseSize(card, "blocks", copy.blockCount(), ClassicCard::blocksOf(model));
     copy.uid = uidOf(card, copy, Bytes(copy.memory.begin(), copy.memory.begin() + 4));
     if (copy.uid.size() != 4 && copy.uid.size() != 7) refuse(card, "a Classic UID has 4 or 7 bytes");
     if (!dump::classic::block0Valid(copy))
