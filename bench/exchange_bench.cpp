@@ -7,7 +7,7 @@
 // threads do not count). The library's road over the simulator's
 // pseudo-terminal (as COM1) is timed and counted as well, and so is the TCP
 // road with the frame trace off, on as text and on as pcap, each in a process
-// of its own (the library reads VARROK_TRACE once).
+// of its own.
 //
 //   exchange_bench [count]        (default 20000 exchanges per road)
 #include "link/packet.h"

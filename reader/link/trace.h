@@ -7,8 +7,11 @@
 //                              reader name, the frame as it went on the wire;
 //                              tools/wireshark/varrok.lua decodes it)
 //
-// The variables are read once, at the first exchange. With no trace asked
-// for, an exchange pays for one test of a flag.
+// The variables are looked at before every exchange (two environment look-ups,
+// tens of nanoseconds beside an exchange's tens of microseconds) and the file
+// is opened or closed when they change, so a program may switch the trace on
+// and off while it runs. Change them with setenv/unsetenv between calls, not
+// while another thread is inside the library (the environment has no lock).
 #pragma once
 
 #include "link/packet.h"
@@ -19,7 +22,7 @@
 
 namespace varrok::trace {
 
-// True when a trace sink is open.
+// True when a trace is asked for and its file is open; follows the variables.
 bool enabled();
 
 // What the answer line needs to know of its request.
