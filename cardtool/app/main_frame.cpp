@@ -12,6 +12,7 @@
 #include "app/about_dialog.h"
 #include "app/app.h"
 #include "app/operation_bar.h"
+#include "app/trace_pane.h"
 #include "app/view.h"
 #include "chrome/icons.h"
 #include "pages/des_calculator.h"
@@ -52,6 +53,13 @@ CMainFrame::CMainFrame(CTavistoApp& app) : app_(app), view_(nullptr), result_(nu
     setCentralWidget(view_);
     view_->ShowPage(app_.CurCard);
     buildToolBar();
+    // A window of its own at first: docked, it would take room from the page.
+    tracePane_ = new TracePane(app_, this);
+    tracePane_->setAllowedAreas(Qt::BottomDockWidgetArea);
+    addDockWidget(Qt::BottomDockWidgetArea, tracePane_);
+    tracePane_->setFloating(true);
+    tracePane_->move(geometry().left() + 40, geometry().bottom() - tracePane_->height() - 40);
+    tracePane_->hide();
     buildMenu();
     // In the window, never in a desktop's global menu bar: the result line
     // sits on it, and a bar taken out of the window would hide every result.
@@ -93,6 +101,9 @@ void CMainFrame::buildMenu() {
     connect_->setObjectName("connect");
     // The settings window may connect or disconnect behind the menu's back.
     connect(settings, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+
+    QMenu* view = bar->addMenu("View(&V)");
+    view->addAction(tracePane_->toggleViewAction());
 
     QMenu* tools = bar->addMenu("&Tools");
     des_ = tools->addAction("&DES Caculator", this, &CMainFrame::OnDesCalculator);
@@ -149,6 +160,7 @@ void CMainFrame::ShowResult(int code, const QString& functionName) {
 }
 void CMainFrame::ShowError(const QString& text) { result_->ShowError(text); }
 void CMainFrame::ShowSuccess(const QString& text) { result_->ShowSuccess(text); }
+void CMainFrame::ShowStopped(const QString& text) { result_->ShowStopped(text); }
 
 void CMainFrame::UpdateTitle() {
     setWindowTitle(app_.GetAppInfo(2) + QStringLiteral("  -  ") + CTavistoApp::CardTypeName(app_.CurCard) +

@@ -15,6 +15,7 @@
 class CTavistoApp;
 class CTavistoView;
 class OperationBar;
+class TracePane;
 class QAction;
 class QActionGroup;
 class QToolBar;
@@ -33,8 +34,10 @@ class CMainFrame : public QMainWindow, public ResultSink {
     void ShowResult(int code, const QString& functionName = QString()) override;
     void ShowError(const QString& text) override;
     void ShowSuccess(const QString& text) override;
+    void ShowStopped(const QString& text) override;
     ResultLine* resultLine() const { return result_; }
     OperationBar* operationBar() const { return operationBar_; }
+    TracePane* tracePane() const { return tracePane_; }
     CTavistoView* view() const { return view_; }
 
     // The title line: product, card type and the port in use. The settings
@@ -79,6 +82,7 @@ class CMainFrame : public QMainWindow, public ResultSink {
     CTavistoView* view_;
     ResultLine* result_;
     OperationBar* operationBar_ = nullptr;
+    TracePane* tracePane_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QActionGroup* cardGroup_ = nullptr;
     std::array<QAction*, 10> cardActions_{};

@@ -60,6 +60,6 @@ void OperationBar::onEnded(bool stopped, int exchanges) {
     hide();
     // Whatever the page shows stays; the line tells how far it got.
     if (stopped)
-        results_.ShowError(
+        results_.ShowStopped(
             translate_(QStringLiteral("Stopped by the user after %1 exchanges")).arg(exchanges));
 }

@@ -41,13 +41,15 @@ void ResultLine::ShowError(const QString& text) { show(QStringLiteral("Error: ")
 
 void ResultLine::ShowSuccess(const QString& text) { show(text, false); }
 
+void ResultLine::ShowStopped(const QString& text) { show(text, true, false); }
+
 QString ResultLine::text() const { return text_->text(); }
 
-void ResultLine::show(const QString& text, bool error) {
+void ResultLine::show(const QString& text, bool error, bool beep) {
     error_ = error;
     text_->setText(text);
     icon_->setPixmap(resultIcon(!error).pixmap(16, 16));
     icon_->setAccessibleName(error ? QStringLiteral("Error") : QStringLiteral("Success"));
-    if (error) QApplication::beep();
+    if (error && beep) QApplication::beep();
     emit shown(text);
 }

@@ -19,6 +19,7 @@ class ResultLine : public QWidget, public ResultSink {
     void ShowResult(int code, const QString& functionName = QString()) override;
     void ShowError(const QString& text) override;
     void ShowSuccess(const QString& text) override;
+    void ShowStopped(const QString& text) override;
 
     QString text() const;
     bool isError() const { return error_; }
@@ -29,7 +30,7 @@ class ResultLine : public QWidget, public ResultSink {
     void shown(const QString& text);
 
   private:
-    void show(const QString& text, bool error);
+    void show(const QString& text, bool error, bool beep = true);
 
     QLabel* icon_;
     QLabel* text_;

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "services/library_calls.h"
 #include "widgets/number_format.h"
 #include "widgets/operation_window.h"
 #include "widgets/plain_box.h"
@@ -141,6 +142,7 @@ void CMfpLevel0Dlg::writeDefault() {
         std::fill(std::begin(data), std::end(data), 0xFF);
         const int code = api().MFP_L0WritePerso(icdev(), a, data);
         if (code == 0) continue;
+        if (code == LibraryCalls::kStopped) return; // the addresses not tried are not failures
         allWritten = false;
         result().ShowResult(code, FormatNumber(a >= 0x9000 ? app_.Translate(pattern) : pattern, a));
         failed_->addItem(FormatNumber(QStringLiteral("0x%x"), a));

@@ -12,6 +12,9 @@ class ResultSink {
     virtual void ShowResult(int code, const QString& functionName = QString()) = 0;
     virtual void ShowError(const QString& text) = 0;
     virtual void ShowSuccess(const QString& text) = 0;
+    // An operation the user stopped: neither a success nor an error of the
+    // reader, so no "Error: " and no beep.
+    virtual void ShowStopped(const QString& text) { ShowError(text); }
 };
 
 // The library's own code for an answer of the wrong length.

@@ -2,8 +2,14 @@
 // that goes silent in the middle of the SRIX4K read while the window keeps
 // answering, refuses a second click and stops on Stop with what was read kept;
 // closing the window under a call; a continuous search that stops on one click
-// while the reader is silent; and the flash test's messages each painted.
+// while the reader is silent; the flash test's messages each painted; and the
+// frame trace pane, which traces only while it is open.
+#include <QAction>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -13,6 +19,7 @@
 #include "app/app.h"
 #include "app/main_frame.h"
 #include "app/operation_bar.h"
+#include "app/trace_pane.h"
 #include "connection/setting_dlg.h"
 #include "services/library_calls.h"
 #include "tool_fixture.h"
@@ -84,7 +91,7 @@ class LongOperationsTest : public QObject {
         tool.click("readCard");
         // The window answered all along: the 10 ms timer ticked through the slow blocks.
         QVERIFY2(ticksWhileSlow > 20, qPrintable(tool.resultText()));
-        QTRY_VERIFY2(tool.resultText().startsWith("Error: Stopped by the user after "),
+        QTRY_VERIFY2(tool.resultText().startsWith("Stopped by the user after "),
                      qPrintable(tool.resultText()));
         const QString stopped = tool.resultText();
         QCOMPARE(tool.block(3), QString("DEADBEEF"));
@@ -100,7 +107,7 @@ class LongOperationsTest : public QObject {
         tool.afterBlocks(sim::Fault::late(std::chrono::milliseconds(100)), 250,
                          [&] { QTest::keyClick(tool.app->mainFrame(), Qt::Key_Escape); });
         tool.click("readCard");
-        QTRY_VERIFY(tool.resultText().startsWith("Error: Stopped by the user"));
+        QTRY_VERIFY(tool.resultText().startsWith("Stopped by the user"));
     }
 
     void closingUnderACallWaitsForIt() {
@@ -135,7 +142,7 @@ class LongOperationsTest : public QObject {
         poll.start(5);
         tool.click("continuousSearch");
         QTRY_VERIFY(requestsAtClick > 0);
-        QTRY_VERIFY(tool.resultText().startsWith("Error: Stopped by the user"));
+        QTRY_VERIFY(tool.resultText().startsWith("Stopped by the user"));
         QCOMPARE(toggle->text(), QString("Continuous Search"));
         QTest::qWait(300);
         QCOMPARE(tool.sim.requests(), requestsAtClick);
@@ -157,6 +164,57 @@ class LongOperationsTest : public QObject {
         // The window went on ticking (and painting) while each message stood.
         QVERIFY(shown[1].second - shown[0].second >= 20);
         QVERIFY(shown[2].second - shown[1].second >= 20);
+    }
+
+    void tracePaneShowsTheFramesOfASearchWhileOpen() {
+        qunsetenv("VARROK_TRACE");
+        RunningTool tool;
+        tool.app->mainFrame()->OnCardType(1); // Mifare One
+        TracePane* pane = tool.app->mainFrame()->tracePane();
+        QAction* view = tool.app->mainFrame()->findChild<QAction*>("frameTrace");
+        QVERIFY(view != nullptr && pane->isHidden());
+        tool.click("searchCard");
+        pane->refresh();
+        QVERIFY(pane->frames().isEmpty()); // closed: nothing traced
+
+        view->trigger();
+        QVERIFY(pane->tracing() && !qgetenv("VARROK_TRACE").isEmpty());
+        const std::size_t before = tool.sim.requests();
+        tool.click("searchCard");
+        const int sent = int(tool.sim.requests() - before);
+        QTRY_COMPARE(pane->frames().size(), 2 * sent); // each request and its answer
+        const TraceFrame& request = pane->frames()[0];
+        const TraceFrame& reply = pane->frames()[1];
+        QVERIFY(request.sent && !reply.sent);
+        QCOMPARE(request.command, reply.command);
+        QVERIFY2(reply.status.startsWith("status 00 ok"), qPrintable(reply.status));
+        QCOMPARE(request.frame.left(2), QByteArray("\xAA\xBB", 2));
+        const QAbstractItemModel* model = pane->table()->model();
+        QCOMPARE(model->data(model->index(1, 1)).toString(), QString("Received"));
+        QCOMPARE(model->data(model->index(0, 2)).toString(), request.command);
+
+        QTemporaryDir dir;
+        QVERIFY(pane->saveText(dir.filePath("frames.txt")) && pane->savePcap(dir.filePath("frames.pcap")));
+        QFile text(dir.filePath("frames.txt")), pcap(dir.filePath("frames.pcap"));
+        QVERIFY(text.open(QIODevice::ReadOnly) && pcap.open(QIODevice::ReadOnly));
+        const QByteArray lines = text.readAll();
+        QCOMPARE(lines.count('\n'), pane->frames().size());
+        QVERIFY(lines.startsWith(request.line.toUtf8() + '\n'));
+        const QByteArray packets = pcap.readAll();
+        const QByteArray name = request.reader.toLatin1();
+        QCOMPARE(packets.mid(24 + 16, 2 + name.size()), char(0) + (char(name.size()) + name));
+        QCOMPARE(packets.mid(24 + 18 + name.size(), request.frame.size()), request.frame);
+        pane->table()->selectRow(1);
+        QTest::mouseClick(pane->findChild<QPushButton*>("copyTrace"), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), reply.line + '\n');
+        QTest::mouseClick(pane->findChild<QPushButton*>("clearTrace"), Qt::LeftButton);
+        QCOMPARE(pane->table()->model()->rowCount(), 0);
+
+        view->trigger(); // closed again: the variable goes, and so do the frames
+        QVERIFY(!pane->tracing() && qgetenv("VARROK_TRACE").isEmpty());
+        tool.click("searchCard");
+        pane->refresh();
+        QCOMPARE(pane->frames().size(), 0);
     }
 };
 
