@@ -8,8 +8,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -37,17 +37,24 @@ class TraceModel : public QAbstractTableModel {
         : QAbstractTableModel(parent), headers_(std::move(headers)), sent_(std::move(sent)),
           received_(std::move(received)) {}
 
-    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : int(frames.size()); }
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : int(frames.size());
+    }
     int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : Columns; }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid()) return {};
         const TraceFrame& f = frames[index.row()];
         switch (index.column()) {
-        case Time: return f.line.section(QLatin1Char(' '), 1, 1);
-        case Direction: return f.sent ? sent_ : received_;
-        case Command: return f.command;
-        case Status: return f.status;
-        default: return QString::fromLatin1(f.frame.toHex(' ').toUpper());
+        case Time:
+            return f.line.section(QLatin1Char(' '), 1, 1);
+        case Direction:
+            return f.sent ? sent_ : received_;
+        case Command:
+            return f.command;
+        case Status:
+            return f.status;
+        default:
+            return QString::fromLatin1(f.frame.toHex(' ').toUpper());
         }
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {

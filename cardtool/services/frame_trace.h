@@ -22,9 +22,9 @@ struct TraceFrame {
     qint64 micros = 0; // since the epoch
     QString reader;    // its open text
     bool sent = false;
-    QString command;   // the export that sent it
-    QString status;    // for a request: its code and length; for an answer: how it went
-    QByteArray frame;  // as it went on the wire
+    QString command;  // the export that sent it
+    QString status;   // for a request: its code and length; for an answer: how it went
+    QByteArray frame; // as it went on the wire
 
     // Reads a trace line; nothing for a line that is not one.
     static std::optional<TraceFrame> parse(const QString& line);

@@ -8,10 +8,10 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
