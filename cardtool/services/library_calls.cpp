@@ -1,10 +1,11 @@
 #include "services/library_calls.h"
 
+#include "services/call_worker.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
-#include <QSemaphore>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -34,19 +35,16 @@ bool isUserInput(QEvent::Type type) {
 }
 } // namespace
 
-LibraryCalls::LibraryCalls() {
-    // One worker: the library's calls on one reader are made in order anyway,
-    // and the handler waits for each before the next.
-    worker_.setMaxThreadCount(1);
-    latest = this;
-}
+// One worker: the library's calls on one reader are made in order anyway, and
+// the handler waits for each before the next.
+LibraryCalls::LibraryCalls() : worker_(std::make_unique<CallWorker>()) { latest = this; }
 
 LibraryCalls::~LibraryCalls() {
     waitIdle();
     if (latest == this) latest = nullptr;
 }
 
-void LibraryCalls::waitIdle() { worker_.waitForDone(); }
+void LibraryCalls::waitIdle() { worker_->waitIdle(); }
 
 bool LibraryCalls::onGuiThread() const {
     return QCoreApplication::instance() != nullptr &&
@@ -88,26 +86,19 @@ int LibraryCalls::runStatus(const std::function<int()>& call) {
     if (depth_ > 0) return kRefused;
     begin();
     if (stop_) return kStopped;
-    int result = 0;
-    QEventLoop loop;
-    QSemaphore done;
-    worker_.start([&] {
-        result = call();
-        // The loop is still there until done is released; not a moment after.
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        done.release();
-    });
+    worker_->post(call);
     // A reader that answers takes a millisecond or two: the GUI thread waits
     // for that without an event loop, as long as it has not gone more than
     // kQuietMs without handling events (a read of many blocks repaints that
     // often, not after every block). A slower call is waited for in the loop.
     const qint64 budget = kQuietMs - sincePumped_.elapsed();
-    if (budget <= 0 || !done.tryAcquire(1, int(budget))) {
-        waitInLoop(loop);
+    if (budget <= 0 || !worker_->waitDone(std::chrono::milliseconds(budget))) {
+        QEventLoop loop;
+        worker_->waitInLoop(loop, [this](QEventLoop& l) { waitInLoop(l); });
         sincePumped_.start();
-        // A stop asked for while the loop was being quit must not end it early.
-        done.acquire();
+        worker_->waitDone(std::chrono::hours(1)); // a call always ends within its time-out
     }
+    const int result = worker_->collect();
     postEndCheck();
     ++exchanges_;
     emit progress(exchanges_, elapsed_.elapsed());
@@ -140,7 +131,7 @@ void LibraryCalls::requestStop() {
     if (!running_) return;
     stop_ = true;
     // A pause ends at once; a call in flight ends with its exchange.
-    if (loop_ != nullptr && worker_.activeThreadCount() == 0) loop_->quit();
+    if (loop_ != nullptr && !worker_->busy()) loop_->quit();
 }
 
 void LibraryCalls::checkEnd() {

@@ -23,10 +23,11 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QThreadPool>
 #include <functional>
+#include <memory>
 #include <type_traits>
 
+class CallWorker;
 class QEventLoop;
 class QWidget;
 
@@ -86,7 +87,7 @@ class LibraryCalls : public QObject {
     void checkEnd();
     void postEndCheck();
 
-    QThreadPool worker_;
+    std::unique_ptr<CallWorker> worker_;
     bool running_ = false;
     bool stop_ = false;
     bool filterInstalled_ = false;
