@@ -9,7 +9,9 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -164,6 +166,20 @@ class LongOperationsTest : public QObject {
         // The window went on ticking (and painting) while each message stood.
         QVERIFY(shown[1].second - shown[0].second >= 20);
         QVERIFY(shown[2].second - shown[1].second >= 20);
+    }
+
+    void stoppedWriteDefaultListsNoAddressItDidNotTry() {
+        RunningTool tool(R"({"cards": [{"kind": "mifareplus2k", "uid": "04A1B2C3", "level": 0}]})");
+        tool.app->mainFrame()->OnCardType(8); // MifarePlus
+        tool.click("searchCard");
+        QTRY_VERIFY(!tool.app->library.calls().operationRunning());
+        QObject::connect(&tool.app->library.calls(), &LibraryCalls::progress, [&](int exchanges, qint64) {
+            if (exchanges == 5) tool.app->library.calls().requestStop();
+        });
+        tool.find<QTabWidget>("levelTabs")->setCurrentIndex(0);
+        tool.click("writeDefault");
+        QTRY_COMPARE(tool.resultText(), QString("Stopped by the user after 5 exchanges"));
+        QCOMPARE(tool.find<QListWidget>("errBlockList")->count(), 0);
     }
 
     void tracePaneShowsTheFramesOfASearchWhileOpen() {
