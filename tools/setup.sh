@@ -17,7 +17,7 @@ if [ "${1:-}" = "--demo" ]; then
     fi
     packages+=("$@")
 else
-    packages=("${build_tools[@]}" binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace
+    packages=("${build_tools[@]}" binutils clang libclang-rt-14-dev libgtest-dev libgmock-dev libssl-dev strace tshark
               libcli11-dev nlohmann-json3-dev "${gui[@]}" xvfb xauth "$@")
 fi
 missing=()

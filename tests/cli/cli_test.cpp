@@ -192,6 +192,28 @@ std::string slurp(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The pcap trace of a scan, read by Wireshark's command-line reader with our dissector.
+TEST(ToolTrace, PcapTraceReadsBackThroughTheDissector) {
+    if (std::system("command -v tshark >/dev/null 2>&1") != 0) GTEST_SKIP() << "tshark is not installed";
+    Simulator field("field.json");
+    const fs::path pcap = fs::temp_directory_path() / ("varrok-trace-" + std::to_string(getpid()) + ".pcap");
+    ASSERT_EQ(varrok(field.text(), "--trace " + pcap.string() + " scan").exit, 0);
+    const fs::path text = pcap.string() + ".txt";
+    ASSERT_EQ(std::system(("tshark -r " + pcap.string() + " -X lua_script:" VARROK_DISSECTOR " -V > " +
+                           text.string() + " 2>/dev/null")
+                              .c_str()),
+              0);
+    const std::string decoded = slurp(text);
+    fs::remove(pcap);
+    fs::remove(text);
+    for (const char* expected : {"Direction: host to reader (0)", "Direction: reader to host (1)",
+                                 "Command: rf_ISO14443A_GetCard (0x10)", "Status: 0x00"})
+        EXPECT_NE(decoded.find(expected), std::string::npos) << expected;
+    // Every frame the library writes is well formed: nothing flagged.
+    EXPECT_EQ(decoded.find("Expert Info"), std::string::npos) << decoded;
+    EXPECT_EQ(decoded.find("Malformed"), std::string::npos);
+}
+
 // Dump a card, load the dump into a simulator, restore it into a blank card,
 // dump those: every block comes back, in every format.
 TEST(ToolDumps, RoundTripThroughEveryFormat) {

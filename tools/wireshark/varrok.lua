@@ -219,7 +219,7 @@ function varrok.dissector(buffer, pinfo, tree)
         subtree:add(f.status, plain(7, 1))
         body = 8
     end
-    local last = 4 + length -- offset of the checksum
+    local last = 3 + length -- offset of the checksum: the length counts from the address on
     if last > plain:len() - 1 then
         subtree:add_proto_expert_info(bad, "the frame is shorter than its length byte says")
         last = plain:len() - 1
