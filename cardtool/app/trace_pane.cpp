@@ -137,7 +137,7 @@ TracePane::TracePane(AppContext& app, QWidget* parent)
     // A switch asked for under a call waits for the operation's end.
     connect(&app_.library.calls(), &LibraryCalls::operationEnded, this, [this] {
         follow();
-        refresh();
+        if (tracing()) refresh();
     });
     hide();
 }

@@ -84,18 +84,19 @@ bool FrameTrace::setOn(bool on) {
 
 QList<TraceFrame> FrameTrace::take() {
     QList<TraceFrame> frames;
-    if (path_.isEmpty()) return frames;
     QFile file(path_);
-    if (!file.open(QIODevice::ReadWrite)) return frames;
-    if (file.size() < offset_) offset_ = 0; // cut behind our back: read it from the start
+    if (path_.isEmpty() || !file.open(QIODevice::ReadOnly)) return frames;
+    const qint64 size = file.size();
+    if (size < offset_) offset_ = 0; // cut behind our back: read it from the start
     if (!file.seek(offset_)) return frames;
     const QByteArray chunk = file.read(kMostPerTake);
+    file.close();
     const qsizetype end = chunk.lastIndexOf('\n') + 1; // whole lines only
     offset_ += end;
     for (const QByteArray& line : chunk.left(end).split('\n'))
         if (auto frame = TraceFrame::parse(QString::fromUtf8(line))) frames.append(*frame);
     // With no call in flight nothing is being written: the file may start again.
-    if (offset_ >= kRestartAt && !calls_.inCall() && offset_ == file.size() && file.resize(0)) offset_ = 0;
+    if (offset_ >= kRestartAt && offset_ == size && !calls_.inCall() && QFile::resize(path_, 0)) offset_ = 0;
     return frames;
 }
 
