@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <memory>
 
 #include "services/app_context.h"
@@ -13,8 +12,6 @@
 class CMainFrame;
 class MessageBoxes;
 class QTranslator;
-
-inline constexpr int kCardTypes = 10;
 
 class CTavistoApp : public AppContext {
   public:
@@ -30,13 +27,6 @@ class CTavistoApp : public AppContext {
     // caller runs ExitInstance in either case.
     bool InitInstance();
     int ExitInstance();
-
-    void LoadSettings();
-    void SaveSettings();
-    void SetLanguage(const QString& languageName) override;
-    QString GetAppInfo(int index) const override;
-    // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
-    QString AboutLine(int index) const;
 
     static QString CardTypeName(int cardType);
 

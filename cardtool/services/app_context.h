@@ -14,6 +14,9 @@
 
 class MessageBoxes;
 
+// The card types the tool has a page for, numbered from 0.
+inline constexpr int kCardTypes = 10;
+
 class AppContext {
   public:
     // appDir: the folder of the executable, where the library, "AppConfig.ini"
@@ -29,10 +32,16 @@ class AppContext {
     // The connection in use changed behind the main window's back: its title
     // and its Connect and Disconnect commands follow.
     virtual void ConnectionChanged() = 0;
-    // The program's texts from "AppConfig.ini" (2: its name).
-    virtual QString GetAppInfo(int index) const = 0;
+
+    // The language, the card type and the connection, from and to the settings store.
+    void LoadSettings();
+    void SaveSettings();
     // "English" or the Chinese name as the settings window lists them; saves every setting.
-    virtual void SetLanguage(const QString& languageName) = 0;
+    void SetLanguage(const QString& languageName);
+    // The program's texts from "AppConfig.ini" (2: its name).
+    QString GetAppInfo(int index) const;
+    // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
+    QString AboutLine(int index) const;
 
     QString LanguageId() const { return LangID; }
     QString Translate(const QString& text) const { return catalog.translate(text); }
