@@ -19,10 +19,15 @@ constexpr std::array<const char*, kCardTypes> kCardTypeNames{
 
 CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppContext(appDir, boxes) {
     theApp = this;
+    connectionChanged_ = [this] {
+        if (!frame_) return;
+        frame_->UpdateTitle();
+        frame_->UpdateCommands();
+    };
 }
 
 CTavistoApp::~CTavistoApp() {
-    frame_.reset();
+    closeFrame();
     if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
     if (theApp == this) theApp = nullptr;
 }
@@ -36,6 +41,7 @@ bool CTavistoApp::InitInstance() {
     // COM initialisation would come here on Windows; there is nothing to set up on this platform.
     if (!library.bind(AppDir, boxes_)) return false;
     frame_ = std::make_unique<CMainFrame>(*this);
+    resultLine_ = frame_.get();
     frame_->show();
     return true;
 }
@@ -43,7 +49,7 @@ bool CTavistoApp::InitInstance() {
 int CTavistoApp::ExitInstance() {
     // Closing the window closes every connected port; it may be closed already.
     if (frame_) frame_->close();
-    frame_.reset();
+    closeFrame();
     library.unload();
     SaveSettings();
     return 0;
@@ -62,21 +68,7 @@ QString CTavistoApp::CardTypeName(int cardType) {
     return cardType >= 0 && cardType < kCardTypes ? QString::fromLatin1(kCardTypeNames[cardType]) : QString();
 }
 
-ResultSink& CTavistoApp::results() const {
-    // Pages made while the window is built, or still there as it goes, have
-    // nowhere to show a result: it is dropped.
-    class Nowhere : public ResultSink {
-        void ShowResult(int, const QString&) override {}
-        void ShowError(const QString&) override {}
-        void ShowSuccess(const QString&) override {}
-    };
-    static Nowhere nowhere;
-    if (CMainFrame* frame = mainFrame()) return *frame;
-    return nowhere;
-}
-
-void CTavistoApp::ConnectionChanged() {
-    if (!frame_) return;
-    frame_->UpdateTitle();
-    frame_->UpdateCommands();
+void CTavistoApp::closeFrame() {
+    resultLine_ = nullptr;
+    frame_.reset();
 }

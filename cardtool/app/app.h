@@ -31,11 +31,11 @@ class CTavistoApp : public AppContext {
     static QString CardTypeName(int cardType);
 
     CMainFrame* mainFrame() const { return frame_.get(); }
-    ResultSink& results() const override;
-    void ConnectionChanged() override;
 
   private:
     void loadQtTranslation();
+    // Results go nowhere from here on; then the main window goes.
+    void closeFrame();
 
     std::unique_ptr<QTranslator> qtTranslator_;
     std::unique_ptr<CMainFrame> frame_;

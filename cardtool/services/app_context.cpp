@@ -22,7 +22,24 @@ constexpr std::array<const char*, 8> kAppInfoDefaults{"The Varrok project",
 
 const char* const kChineseName = "\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"; // 简体中文
 
+// Pages made while the main window is built, or still there as it goes, have
+// nowhere to show a result: it is dropped.
+class Nowhere : public ResultSink {
+    void ShowResult(int, const QString&) override {}
+    void ShowError(const QString&) override {}
+    void ShowSuccess(const QString&) override {}
+};
+
 } // namespace
+
+ResultSink& AppContext::results() const {
+    static Nowhere nowhere;
+    return resultLine_ != nullptr ? *resultLine_ : nowhere;
+}
+
+void AppContext::ConnectionChanged() {
+    if (connectionChanged_) connectionChanged_();
+}
 
 void AppContext::LoadSettings() {
     LangID = QStringLiteral("en_US");

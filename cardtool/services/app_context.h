@@ -2,10 +2,12 @@
 // the folder it runs from, the language and its catalog, the loaded library,
 // the card type shown, the connection in use and the known ports, message
 // boxes, and where results are shown. The application fills it in and
-// answers the three calls that reach the main window.
+// installs the two ways back to the main window: its result line and what
+// follows a change of connection.
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "services/catalog.h"
 #include "services/connection_info.h"
@@ -28,10 +30,10 @@ class AppContext {
 
     // Where results go: the main window's result line, or nowhere while the
     // window is being built or torn down.
-    virtual ResultSink& results() const = 0;
+    ResultSink& results() const;
     // The connection in use changed behind the main window's back: its title
     // and its Connect and Disconnect commands follow.
-    virtual void ConnectionChanged() = 0;
+    void ConnectionChanged();
 
     // The language, the card type and the connection, from and to the settings store.
     void LoadSettings();
@@ -58,4 +60,8 @@ class AppContext {
 
   protected:
     MessageBoxes& boxes_;
+    // Installed by the application: the main window's result line while it is
+    // there (nullptr: results are dropped), and what follows a connection change.
+    ResultSink* resultLine_ = nullptr;
+    std::function<void()> connectionChanged_;
 };
