@@ -9,8 +9,6 @@
 
 namespace {
 
-CTavistoApp* theApp = nullptr;
-
 constexpr std::array<const char*, kCardTypes> kCardTypeNames{
     "Ultra Light", "MifareOne", "AT88RF020", "SR176",      "ST_SRI",
     "ISO14443-4 ", "ISO15693",  "SAM",       "MifarePlus", "ICODE1"};
@@ -18,7 +16,6 @@ constexpr std::array<const char*, kCardTypes> kCardTypeNames{
 } // namespace
 
 CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppContext(appDir, boxes) {
-    theApp = this;
     connectionChanged_ = [this] {
         if (!frame_) return;
         frame_->UpdateTitle();
@@ -29,10 +26,7 @@ CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppContex
 CTavistoApp::~CTavistoApp() {
     closeFrame();
     if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
-    if (theApp == this) theApp = nullptr;
 }
-
-CTavistoApp& CTavistoApp::instance() { return *theApp; }
 
 bool CTavistoApp::InitInstance() {
     LoadSettings();

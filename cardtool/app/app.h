@@ -20,9 +20,6 @@ class CTavistoApp : public AppContext {
     CTavistoApp(const QString& appDir, MessageBoxes& boxes);
     ~CTavistoApp() override;
 
-    // The one application object of the process (the last one made).
-    static CTavistoApp& instance();
-
     // Settings, catalog, library, main window; false ends the program. The
     // caller runs ExitInstance in either case.
     bool InitInstance();
