@@ -3,17 +3,8 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <array>
 
 #include "app/main_frame.h"
-
-namespace {
-
-constexpr std::array<const char*, kCardTypes> kCardTypeNames{
-    "Ultra Light", "MifareOne", "AT88RF020", "SR176",      "ST_SRI",
-    "ISO14443-4 ", "ISO15693",  "SAM",       "MifarePlus", "ICODE1"};
-
-} // namespace
 
 CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppContext(appDir, boxes) {
     connectionChanged_ = [this] {
@@ -56,10 +47,6 @@ void CTavistoApp::loadQtTranslation() {
     if (qtTranslator_->load(QStringLiteral("qtbase_zh_CN"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qtTranslator_.get());
-}
-
-QString CTavistoApp::CardTypeName(int cardType) {
-    return cardType >= 0 && cardType < kCardTypes ? QString::fromLatin1(kCardTypeNames[cardType]) : QString();
 }
 
 void CTavistoApp::closeFrame() {

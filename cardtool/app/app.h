@@ -25,8 +25,6 @@ class CTavistoApp : public AppContext {
     bool InitInstance();
     int ExitInstance();
 
-    static QString CardTypeName(int cardType);
-
     CMainFrame* mainFrame() const { return frame_.get(); }
 
   private:

@@ -8,6 +8,10 @@
 
 namespace {
 
+constexpr std::array<const char*, kCardTypes> kCardTypeNames{
+    "Ultra Light", "MifareOne", "AT88RF020", "SR176",      "ST_SRI",
+    "ISO14443-4 ", "ISO15693",  "SAM",       "MifarePlus", "ICODE1"};
+
 // Product texts used when "AppConfig.ini" is missing.
 constexpr std::array<const char*, 8> kAppInfoKeys{"Company",      "Version",  "SoftwareName", "AboutTitle",
                                                   "AboutVersion", "AboutLTD", "HTTP",         "COPYRIGHT"};
@@ -101,4 +105,8 @@ QString AppContext::AboutLine(int index) const {
     const QString line = GetAppInfo(index);
     if (!line.isEmpty() || index < 0 || index >= static_cast<int>(kAppInfoDefaults.size())) return line;
     return QString::fromUtf8(kAppInfoDefaults[index]);
+}
+
+QString AppContext::CardTypeName(int cardType) {
+    return cardType >= 0 && cardType < kCardTypes ? QString::fromLatin1(kCardTypeNames[cardType]) : QString();
 }

@@ -44,6 +44,8 @@ class AppContext {
     QString GetAppInfo(int index) const;
     // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
     QString AboutLine(int index) const;
+    // The card type's name in the Card menu and the title ("Ultra Light", ...); empty for no type.
+    static QString CardTypeName(int cardType);
 
     QString LanguageId() const { return LangID; }
     QString Translate(const QString& text) const { return catalog.translate(text); }
