@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <algorithm>
 
 #include "widgets/control_helpers.h"
 
@@ -14,7 +15,7 @@ BlockGrid::BlockGrid(QWidget* host, const Rows& rows) : host_(host), bytes_(rows
     for (int n = 0; n < rows.count; ++n) {
         Row row;
         const QString name = numbered(rows.fieldName, n);
-        row.firstBytes = rows.firstPart ? rows.firstPart(n) : rows.bytes;
+        row.firstBytes = rows.firstPart ? std::clamp(rows.firstPart(n), 1, rows.bytes) : rows.bytes;
         row.first = makeField(name, row.firstBytes);
         if (row.firstBytes < rows.bytes)
             row.second = makeField(name + QStringLiteral("High"), rows.bytes - row.firstBytes);

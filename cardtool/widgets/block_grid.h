@@ -28,7 +28,8 @@ class BlockGrid {
         QString captionName = {};
         Qt::Alignment captionAlignment = Qt::AlignLeft | Qt::AlignVCenter;
         bool status = false; // a one-byte "status%d" field after the data
-        // Bytes in the first of two fields, or `bytes` for a row of one field.
+        // Bytes in the first of two fields, or `bytes` for a row of one field
+        // (kept within 1 and `bytes`).
         std::function<int(int row)> firstPart = {};
     };
 
@@ -53,8 +54,8 @@ class BlockGrid {
 
     // Whether every field of the row holds all its bytes.
     bool whole(int row) const;
-    // The row's bytes into data (bytes() of them): what each field holds at its
-    // place; a shorter entry leaves what data held there.
+    // The row's bytes into data (the grid's bytes a row): what each field holds
+    // at its place; a shorter entry leaves what data held there.
     void copyRow(int row, unsigned char* data) const;
     void showRow(int row, const unsigned char* data);
     void clearRow(int row);
