@@ -5,12 +5,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/app.h"
 #include "chrome/accessible_names.h"
 #include "chrome/icons.h"
 #include "chrome/tab_order.h"
+#include "services/app_context.h"
 
-CAboutDlg::CAboutDlg(CTavistoApp& app, QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(AppContext& app, QWidget* parent) : QDialog(parent) {
     setObjectName("about");
     setWindowTitle("About Oskelle");
     auto* icon = new QLabel(this);

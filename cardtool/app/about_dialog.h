@@ -3,10 +3,10 @@
 
 #include <QDialog>
 
-class CTavistoApp;
+class AppContext;
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
   public:
-    CAboutDlg(CTavistoApp& app, QWidget* parent);
+    CAboutDlg(AppContext& app, QWidget* parent);
 };

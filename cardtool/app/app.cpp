@@ -1,49 +1,23 @@
 #include "app/app.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 #include "app/main_frame.h"
-#include "services/ini_file.h"
-#include "services/settings_store.h"
-
-namespace {
-
-CTavistoApp* theApp = nullptr;
-
-constexpr std::array<const char*, kCardTypes> kCardTypeNames{
-    "Ultra Light", "MifareOne", "AT88RF020", "SR176",      "ST_SRI",
-    "ISO14443-4 ", "ISO15693",  "SAM",       "MifarePlus", "ICODE1"};
-
-// Product texts used when "AppConfig.ini" is missing.
-constexpr std::array<const char*, 8> kAppInfoKeys{"Company",      "Version",  "SoftwareName", "AboutTitle",
-                                                  "AboutVersion", "AboutLTD", "HTTP",         "COPYRIGHT"};
-constexpr std::array<const char*, 8> kAppInfoDefaults{"The Varrok project",
-                                                      "Oskelle V4.5.4.0",
-                                                      "Oskelle",
-                                                      "About Oskelle",
-                                                      "Card tool for Varrok desktop contactless readers",
-                                                      "The Varrok project",
-                                                      "https://varrok.example",
-                                                      "Copyright (C) 2026 The Varrok project"};
-
-const char* const kChineseName = "\xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87"; // 简体中文
-
-} // namespace
 
 CTavistoApp::CTavistoApp(const QString& appDir, MessageBoxes& boxes) : AppContext(appDir, boxes) {
-    theApp = this;
+    connectionChanged_ = [this] {
+        if (!frame_) return;
+        frame_->UpdateTitle();
+        frame_->UpdateCommands();
+    };
 }
 
 CTavistoApp::~CTavistoApp() {
-    frame_.reset();
+    closeFrame();
     if (qtTranslator_) QCoreApplication::removeTranslator(qtTranslator_.get());
-    if (theApp == this) theApp = nullptr;
 }
-
-CTavistoApp& CTavistoApp::instance() { return *theApp; }
 
 bool CTavistoApp::InitInstance() {
     LoadSettings();
@@ -52,6 +26,7 @@ bool CTavistoApp::InitInstance() {
     // COM initialisation would come here on Windows; there is nothing to set up on this platform.
     if (!library.bind(AppDir, boxes_)) return false;
     frame_ = std::make_unique<CMainFrame>(*this);
+    resultLine_ = frame_.get();
     frame_->show();
     return true;
 }
@@ -59,7 +34,7 @@ bool CTavistoApp::InitInstance() {
 int CTavistoApp::ExitInstance() {
     // Closing the window closes every connected port; it may be closed already.
     if (frame_) frame_->close();
-    frame_.reset();
+    closeFrame();
     library.unload();
     SaveSettings();
     return 0;
@@ -74,87 +49,7 @@ void CTavistoApp::loadQtTranslation() {
         QCoreApplication::installTranslator(qtTranslator_.get());
 }
 
-void CTavistoApp::LoadSettings() {
-    LangID = QStringLiteral("en_US");
-    const SettingsStore store;
-    if (!store.exists()) {
-        CurCard = 1;
-        return;
-    }
-    LangID = store.readText("LangID").value_or(QStringLiteral("en_US"));
-    const quint32 card = store.readNumber("CurCard").value_or(1);
-    const QString ipAddr = store.readText("IpAddr").value_or(QStringLiteral("192.168.10.10"));
-    const int tcpPort = static_cast<int>(store.readNumber("tcpPort").value_or(10002));
-    int comPort = static_cast<int>(store.readNumber("ComPort").value_or(1));
-    int baudIndex = static_cast<int>(store.readNumber("BaudRate").value_or(2));
-    const QString friendName = store.readText("FriendName").value_or(QStringLiteral("nofriendName"));
-    // Read for completeness; the port number alone decides serial or TCP.
-    (void)store.readText("Type");
-
-    // Values the tool never writes itself (a hand-edited store) must not index
-    // the tables out of bounds: fall back to the first-start values.
-    CurCard = card < kCardTypes ? static_cast<int>(card) : 1;
-    if (comPort < 1 || comPort > kTcpPort) comPort = 1;
-    if (comPort != kTcpPort && (baudIndex < 0 || baudIndex >= static_cast<int>(kBaudTable.size())))
-        baudIndex = 2;
-    CurrentConnection = ConnectionInfo(comPort, baudIndex, friendName);
-    CurrentConnection.ipAddr = ipAddr;
-    CurrentConnection.tcpPort = tcpPort;
-}
-
-void CTavistoApp::SaveSettings() {
-    SettingsStore store;
-    store.writeNumber("CurCard", static_cast<quint32>(CurCard));
-    store.writeText("IpAddr", CurrentConnection.ipAddr);
-    store.writeNumber("tcpPort", static_cast<quint32>(CurrentConnection.tcpPort));
-    store.writeNumber("ComPort", static_cast<quint32>(CurrentConnection.port));
-    store.writeNumber("BaudRate", static_cast<quint32>(CurrentConnection.baudIndex));
-    store.writeText("Type", CurrentConnection.type);
-    store.writeText("FriendName", CurrentConnection.friendlyName);
-    store.writeText("LangID", LangID);
-    store.flush();
-}
-
-void CTavistoApp::SetLanguage(const QString& languageName) {
-    if (languageName == QLatin1String("English"))
-        LangID = QStringLiteral("en_US");
-    else if (languageName == QString::fromUtf8(kChineseName))
-        LangID = QStringLiteral("zh_CN");
-    SaveSettings();
-}
-
-QString CTavistoApp::GetAppInfo(int index) const {
-    if (index < 0 || index >= static_cast<int>(kAppInfoKeys.size())) return QString();
-    const QString path = AppDir + QStringLiteral("/AppConfig.ini");
-    if (!QFileInfo::exists(path)) return QString::fromUtf8(kAppInfoDefaults[index]);
-    return IniFile(path).readString("AppInfo", kAppInfoKeys[index], QString(), 260);
-}
-
-QString CTavistoApp::AboutLine(int index) const {
-    const QString line = GetAppInfo(index);
-    if (!line.isEmpty() || index < 0 || index >= static_cast<int>(kAppInfoDefaults.size())) return line;
-    return QString::fromUtf8(kAppInfoDefaults[index]);
-}
-
-QString CTavistoApp::CardTypeName(int cardType) {
-    return cardType >= 0 && cardType < kCardTypes ? QString::fromLatin1(kCardTypeNames[cardType]) : QString();
-}
-
-ResultSink& CTavistoApp::results() const {
-    // Pages made while the window is built, or still there as it goes, have
-    // nowhere to show a result: it is dropped.
-    class Nowhere : public ResultSink {
-        void ShowResult(int, const QString&) override {}
-        void ShowError(const QString&) override {}
-        void ShowSuccess(const QString&) override {}
-    };
-    static Nowhere nowhere;
-    if (CMainFrame* frame = mainFrame()) return *frame;
-    return nowhere;
-}
-
-void CTavistoApp::ConnectionChanged() {
-    if (!frame_) return;
-    frame_->UpdateTitle();
-    frame_->UpdateCommands();
+void CTavistoApp::closeFrame() {
+    resultLine_ = nullptr;
+    frame_.reset();
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <memory>
 
 #include "services/app_context.h"
@@ -14,8 +13,6 @@ class CMainFrame;
 class MessageBoxes;
 class QTranslator;
 
-inline constexpr int kCardTypes = 10;
-
 class CTavistoApp : public AppContext {
   public:
     // appDir: the folder of the executable, where the library, "AppConfig.ini"
@@ -23,29 +20,17 @@ class CTavistoApp : public AppContext {
     CTavistoApp(const QString& appDir, MessageBoxes& boxes);
     ~CTavistoApp() override;
 
-    // The one application object of the process (the last one made).
-    static CTavistoApp& instance();
-
     // Settings, catalog, library, main window; false ends the program. The
     // caller runs ExitInstance in either case.
     bool InitInstance();
     int ExitInstance();
 
-    void LoadSettings();
-    void SaveSettings();
-    void SetLanguage(const QString& languageName) override;
-    QString GetAppInfo(int index) const override;
-    // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
-    QString AboutLine(int index) const;
-
-    static QString CardTypeName(int cardType);
-
     CMainFrame* mainFrame() const { return frame_.get(); }
-    ResultSink& results() const override;
-    void ConnectionChanged() override;
 
   private:
     void loadQtTranslation();
+    // Results go nowhere from here on; then the main window goes.
+    void closeFrame();
 
     std::unique_ptr<QTranslator> qtTranslator_;
     std::unique_ptr<CMainFrame> frame_;

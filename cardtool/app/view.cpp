@@ -4,12 +4,12 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "app/app.h"
 #include "connection/setting_dlg.h"
 #include "pages/card_page.h"
 #include "pages/page_factory.h"
+#include "services/app_context.h"
 
-CTavistoView::CTavistoView(CTavistoApp& app, QWidget* parent) : QWidget(parent), app_(app) {
+CTavistoView::CTavistoView(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
     setObjectName("view");
 }
 

@@ -5,12 +5,12 @@
 #include <QPointer>
 #include <QWidget>
 
-class CTavistoApp;
+class AppContext;
 
 class CTavistoView : public QWidget {
     Q_OBJECT
   public:
-    CTavistoView(CTavistoApp& app, QWidget* parent);
+    CTavistoView(AppContext& app, QWidget* parent);
 
     // Replaces the current page by a new page of the card type.
     void ShowPage(int cardType);
@@ -27,7 +27,7 @@ class CTavistoView : public QWidget {
   private:
     void layOutPage();
 
-    CTavistoApp& app_;
+    AppContext& app_;
     QPointer<QWidget> page_;
     int cardType_ = -1;
 };

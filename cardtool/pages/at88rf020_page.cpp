@@ -27,7 +27,14 @@ const QString kChineseContSearch = QStringLiteral("\u8FDE\u7EED\u5BFB\u5361"); /
 CAt88rf020Dlg::CAt88rf020Dlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), pupi_(makeHex("pupi", kPupiBytes)),
       password_(makeHex("password", kPasswordBytes)), lock_(makeHex("lock", kLockBytes)),
-      counter_(makeHex("counter", kCounterBytes)), pageList_(makeList("pageAddress")) {
+      counter_(makeHex("counter", kCounterBytes)), pageList_(makeList("pageAddress")),
+      pages_(this, {.count = kPages,
+                    .bytes = kPageSize,
+                    .fieldName = "page%d",
+                    .caption = "Page%d",
+                    .firstPart = [](int page) {
+                        return page < kCountPage ? kPageSize / 2 : page == kCountPage ? 6 : kPageSize;
+                    }}) {
     // "PUPI" is the same in every language: its caption is set after translation.
     auto* pupiLabel = makeLabel(QString(), pupi_);
     auto* lockButton = makeButton("Lock", "lockButton", [this] { lock(); });
@@ -64,33 +71,8 @@ CAt88rf020Dlg::CAt88rf020Dlg(AppContext& app, QWidget* parent)
         pageList_->addItem(QString::number(page), page);
     pageList_->setCurrentIndex(0);
 
-    auto* grid = new QGridLayout;
+    QGridLayout* grid = pages_.columns(kRowsPerColumn, 150);
     grid->setHorizontalSpacing(14);
-    for (int page = 0; page < kPages; ++page) {
-        const QString name = QStringLiteral("page%1").arg(page);
-        const int row = page % kRowsPerColumn;
-        const int column = 2 * (page / kRowsPerColumn);
-        PageFields& fields = pages_[page];
-        fields.lowBytes = page < kCountPage ? kPageSize / 2 : page == kCountPage ? 6 : kPageSize;
-        fields.low = makeHex(name, fields.lowBytes);
-        grid->addWidget(makeLabel(QStringLiteral("Page%1").arg(page), fields.low), row, column);
-        if (fields.lowBytes == kPageSize) {
-            fields.low->setFixedWidth(150);
-            grid->addWidget(fields.low, row, column + 1);
-            continue;
-        }
-        fields.high = makeHex(name + QStringLiteral("High"), kPageSize - fields.lowBytes);
-        // The two halves share the width of one 8-byte field, in proportion.
-        fields.low->setFixedWidth(150 * fields.lowBytes / kPageSize - 3);
-        fields.high->setFixedWidth(150 * (kPageSize - fields.lowBytes) / kPageSize - 3);
-        auto* halves = new QHBoxLayout;
-        halves->setSpacing(6);
-        halves->addWidget(fields.low);
-        halves->addWidget(fields.high);
-        halves->addStretch();
-        grid->addLayout(halves, row, column + 1);
-    }
-
     auto* form = new QVBoxLayout(this);
     form->addLayout(top);
     form->addSpacing(12);
@@ -104,29 +86,16 @@ CAt88rf020Dlg::CAt88rf020Dlg(AppContext& app, QWidget* parent)
     pupi_->setAccessibleName(pupiLabel->text());
     // The lock field is named by its button; the second halves by their page.
     lock_->setAccessibleName(lockButton->text());
-    for (const PageFields& fields : pages_)
-        if (fields.high != nullptr)
-            fields.high->setAccessibleName(fields.low->accessibleName() + QStringLiteral(" (2)"));
+    pages_.nameSecondParts(QStringLiteral(" (2)"));
 
     toggle_ = new ContinuousToggle(
         contSearch_, QStringLiteral("Cont earch"), kChineseContSearch, [this] { return languageId(); },
         [this] { search(); });
 }
 
-void CAt88rf020Dlg::clearPage(int page) {
-    pages_[page].low->clear();
-    if (pages_[page].high != nullptr) pages_[page].high->clear();
-}
-
-void CAt88rf020Dlg::showPage(int page, const unsigned char data[kPageSize]) {
-    const PageFields& fields = pages_[page];
-    fields.low->showBytes(data, fields.lowBytes);
-    if (fields.high != nullptr) fields.high->showBytes(data + fields.lowBytes, kPageSize - fields.lowBytes);
-}
-
 void CAt88rf020Dlg::search() {
     for (int page = 0; page < kPages; ++page)
-        if (page != kPasswordPage) clearPage(page);
+        if (page != kPasswordPage) pages_.clearRow(page);
     if (!requireConnection()) return;
     const ReaderApi& a = api();
     const unsigned short dev = icdev();
@@ -171,12 +140,12 @@ bool CAt88rf020Dlg::readBack(int page) {
     unsigned char length = 0;
     const int code = api().rf_at020_read(icdev(), static_cast<unsigned char>(page), data, &length);
     if (!report(code, "rf_at020_read", QString(), length != kPageSize)) return false;
-    showPage(page, data);
+    pages_.showRow(page, data);
     return true;
 }
 
 void CAt88rf020Dlg::lock() {
-    clearPage(kLockPage);
+    pages_.clearRow(kLockPage);
     if (!requireConnection()) return;
     if (lock_->byteCount() != kLockBytes) {
         boxes().error(this, "Please input 4 bytes in lock area!");
@@ -193,7 +162,7 @@ void CAt88rf020Dlg::lock() {
 }
 
 void CAt88rf020Dlg::count() {
-    clearPage(kCountPage);
+    pages_.clearRow(kCountPage);
     if (!requireConnection()) return;
     if (counter_->byteCount() != kCounterBytes) {
         boxes().error(this, "Please input 6 bytes in Idiograph area!");
@@ -210,8 +179,7 @@ void CAt88rf020Dlg::count() {
 }
 
 void CAt88rf020Dlg::read() {
-    for (int page = 0; page < kPages; ++page)
-        clearPage(page);
+    pages_.clear();
     if (!requireConnection()) return;
     for (int page = 0; page < kPages; ++page) {
         if (page == kPasswordPage) continue;
@@ -220,7 +188,7 @@ void CAt88rf020Dlg::read() {
         const int code = api().rf_at020_read(icdev(), static_cast<unsigned char>(page), data, &length);
         if (!report(code, QStringLiteral("Read page: %1 failed!").arg(page), QString(), length != kPageSize))
             return;
-        showPage(page, data);
+        pages_.showRow(page, data);
     }
     result().ShowSuccess("Read card successfully");
 }
@@ -230,9 +198,7 @@ void CAt88rf020Dlg::write() {
     const int page = pageList_->currentData().toInt();
     // Zeros, then what the page's fields hold; a shorter entry leaves zeros.
     unsigned char data[kPageSize] = {};
-    const PageFields& fields = pages_[page];
-    fields.low->copyBytes(data, fields.lowBytes);
-    if (fields.high != nullptr) fields.high->copyBytes(data + fields.lowBytes, kPageSize - fields.lowBytes);
+    pages_.copyRow(page, data);
     report(api().rf_at020_write(icdev(), static_cast<unsigned char>(page), data), "rf_at020_write",
            "Write card successfully");
 }

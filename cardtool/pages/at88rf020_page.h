@@ -5,9 +5,8 @@
 // repeat the search every 50 ms.
 #pragma once
 
-#include <array>
-
 #include "pages/card_page.h"
+#include "widgets/block_grid.h"
 
 class ContinuousToggle;
 class QComboBox;
@@ -34,15 +33,6 @@ class CAt88rf020Dlg : public CardPage {
     void deselect();
 
   private:
-    // One page's fields: pages 0 and 1 as 4 + 4 bytes, page 2 as 6 + 2, the rest 8.
-    struct PageFields {
-        HexEdit* low = nullptr;
-        HexEdit* high = nullptr; // nullptr for an 8-byte page
-        int lowBytes = kPageSize;
-    };
-
-    void showPage(int page, const unsigned char data[kPageSize]);
-    void clearPage(int page);
     // Reads back page 0 or 2 after Lock or Count and shows it; false after reporting a failure.
     bool readBack(int page);
 
@@ -53,6 +43,6 @@ class CAt88rf020Dlg : public CardPage {
     QComboBox* pageList_;
     QPushButton* contSearch_;
     ContinuousToggle* toggle_ = nullptr;
-    std::array<PageFields, kPages> pages_{};
+    BlockGrid pages_; // pages 0 and 1 as 4 + 4 bytes, page 2 as 6 + 2, the rest 8
     bool cardFound_ = false;
 };

@@ -32,7 +32,14 @@ constexpr unsigned char kReadFlags = 0x02;
 
 CIso15693Dlg::CIso15693Dlg(AppContext& app, QWidget* parent)
     : CardPage(app, parent), controls_(new QWidget(this)), uid_(makeHex("uid", 8)),
-      dsfid_(makeHex("dsfid", 1)), afi_(makeHex("afi", 1)), block_(makeList("blockNumber")) {
+      dsfid_(makeHex("dsfid", 1)), afi_(makeHex("afi", 1)), block_(makeList("blockNumber")),
+      blocks_(this, {.count = kBlocks,
+                     .bytes = kBlockSize,
+                     .fieldName = "block%d",
+                     .caption = "%d",
+                     .captionName = "blockLabel%d",
+                     .captionAlignment = Qt::AlignRight | Qt::AlignVCenter,
+                     .status = true}) {
     controls_->setObjectName("controls");
     for (int block = 0; block < kBlocks; ++block)
         block_->addItem(QString::number(block), block);
@@ -58,27 +65,13 @@ CIso15693Dlg::CIso15693Dlg(AppContext& app, QWidget* parent)
 
     // The grid is made here rather than laid out by a form: 64 rows of block
     // number, data and security status, in four columns placed by layOutFor.
-    for (int column = 0; column < kColumns; ++column) {
-        for (const char* caption : {"Block", "Status"}) {
-            auto* header = new QLabel(caption, this);
-            header->setObjectName(QStringLiteral("%1Header%2").arg(QString(caption).toLower()).arg(column));
-            headers_.append(header);
-        }
-        headers_.last()->setAlignment(Qt::AlignCenter);
-    }
-    for (int block = 0; block < kBlocks; ++block) {
-        auto* label = new QLabel(QString::number(block), this);
-        label->setObjectName(QStringLiteral("blockLabel%1").arg(block));
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        labels_.append(label);
-        data_.append(makeHex(QStringLiteral("block%1").arg(block), kBlockSize));
-        status_.append(makeHex(QStringLiteral("status%1").arg(block), 1));
-    }
+    blocks_.addHeaders(kColumns, "Block", "Status");
     finishInit();
     for (int block = 0; block < kBlocks; ++block) {
         const QString number = QString::number(block);
-        data_[block]->setAccessibleName(app_.Translate("Block %d").replace(QLatin1String("%d"), number));
-        status_[block]->setAccessibleName(app_.Translate("Status") + QLatin1Char(' ') + number);
+        blocks_.field(block)->setAccessibleName(
+            app_.Translate("Block %d").replace(QLatin1String("%d"), number));
+        blocks_.status(block)->setAccessibleName(app_.Translate("Status") + QLatin1Char(' ') + number);
     }
 }
 
@@ -118,30 +111,22 @@ void CIso15693Dlg::layOutFor(int screenWidth) {
     const int minimumColumn = 2 * kNarrowWidth + 2 * kGap + kColumnGap + 60;
     const int columnWidth = std::max(minimumColumn, (width() - kMargin - gridLeft) / kColumns);
     const int dataWidth = columnWidth - 2 * kNarrowWidth - 2 * kGap - kColumnGap;
-    const int rowHeight = std::max(kRowHeight, data_.front()->sizeHint().height());
-    for (int column = 0; column < kColumns; ++column) {
-        const int x = gridLeft + column * columnWidth;
-        const int dataX = x + kNarrowWidth + kGap;
-        const int statusX = dataX + dataWidth + kGap;
-        // The block header leaves room for the wider status header beside it.
-        headers_[2 * column]->setGeometry(dataX, kMargin, dataWidth - kNarrowWidth, rowHeight);
-        // The status header is wider than its fields; it is centred over them.
-        headers_[2 * column + 1]->setGeometry(statusX - kNarrowWidth, kMargin, 3 * kNarrowWidth, rowHeight);
-        for (int row = 0; row < kRowsPerColumn; ++row) {
-            const int block = column * kRowsPerColumn + row;
-            const int y = kMargin + (row + 1) * (rowHeight + kRowGap);
-            labels_[block]->setGeometry(x, y, kNarrowWidth, rowHeight);
-            data_[block]->setGeometry(dataX, y, dataWidth, rowHeight);
-            status_[block]->setGeometry(statusX, y, kNarrowWidth, rowHeight);
-        }
-    }
-}
-
-void CIso15693Dlg::clearGrid() {
-    for (HexEdit* field : data_)
-        field->clear();
-    for (HexEdit* field : status_)
-        field->clear();
+    const int rowHeight = std::max(kRowHeight, blocks_.field(0)->sizeHint().height());
+    // The block header leaves room for the wider status header beside it.
+    blocks_.place({.left = gridLeft,
+                   .top = kMargin,
+                   .columns = kColumns,
+                   .perColumn = kRowsPerColumn,
+                   .columnPitch = columnWidth,
+                   .captionWidth = kNarrowWidth,
+                   .gap = kGap,
+                   .dataWidth = dataWidth,
+                   .statusWidth = kNarrowWidth,
+                   .rowHeight = rowHeight,
+                   .rowPitch = rowHeight + kRowGap,
+                   .rowsTop = kMargin + rowHeight + kRowGap,
+                   .headerWidth = dataWidth - kNarrowWidth,
+                   .headerHeight = rowHeight});
 }
 
 void CIso15693Dlg::report(int code, const QString& function) {
@@ -155,7 +140,7 @@ void CIso15693Dlg::search(const SearchAnswer& shape,
     uid_->clear();
     dsfid_->clear();
     afi_->clear();
-    clearGrid();
+    blocks_.clear();
     int code = api().rf_init_type(icdev(), '1');
     if (code != 0) {
         result().ShowResult(code, "rf_init_type");
@@ -204,7 +189,7 @@ void CIso15693Dlg::lock(const QString& function, Lock call) {
 void CIso15693Dlg::read() {
     unsigned char uid[8] = {};
     if (!addressed(uid)) return;
-    clearGrid();
+    blocks_.clear();
     // Fourteen blocks of data fill an answer frame; security bytes come 28 at a time.
     static constexpr Chunk kLongData[] = {{0, 14}, {14, 14}, {28, 14}, {42, 14}, {56, 8}};
     static constexpr Chunk kShortData[] = {{0, 14}, {14, 14}};
@@ -225,7 +210,7 @@ bool CIso15693Dlg::readData(unsigned char* uid, std::span<const Chunk> chunks) {
         if (!CardPage::report(code, "ISO15693_Read", QString(), length < kBlockSize * chunk.count))
             return false;
         for (int k = 0; k < chunk.count; ++k)
-            data_[chunk.first + k]->showBytes(data + kBlockSize * k, kBlockSize);
+            blocks_.showRow(chunk.first + k, data + kBlockSize * k);
     }
     return true;
 }
@@ -240,7 +225,7 @@ bool CIso15693Dlg::readSecurity(unsigned char* uid, std::span<const Chunk> chunk
         if (!CardPage::report(code, "ISO15693_Get_Block_Security", QString(), length != chunk.count))
             return false;
         for (int k = 0; k < chunk.count; ++k)
-            status_[chunk.first + k]->showBytes(status + k, 1);
+            blocks_.status(chunk.first + k)->showBytes(status + k, 1);
     }
     return true;
 }
@@ -249,12 +234,12 @@ void CIso15693Dlg::writeBlock() {
     unsigned char uid[8] = {};
     if (!addressed(uid)) return;
     const int block = block_->currentIndex();
-    if (data_[block]->byteCount() != kBlockSize) {
+    if (!blocks_.whole(block)) {
         boxes().error(this, "Please input 4 bytes data in the block");
         return;
     }
     unsigned char data[kBlockSize] = {};
-    data_[block]->copyBytes(data, kBlockSize);
+    blocks_.copyRow(block, data);
     report(api().ISO15693_Write(icdev(), writeFlags(), uid, static_cast<unsigned char>(block), data),
            "ISO15693_Write");
 }

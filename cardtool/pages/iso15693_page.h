@@ -8,16 +8,15 @@
 // flag, which those tags need for writing and locking).
 #pragma once
 
-#include <QList>
 #include <functional>
 #include <span>
 
 #include "pages/card_page.h"
 #include "services/reader_api.h"
+#include "widgets/block_grid.h"
 
 class QComboBox;
 class QGridLayout;
-class QLabel;
 
 class CIso15693Dlg : public CardPage {
     Q_OBJECT
@@ -68,7 +67,6 @@ class CIso15693Dlg : public CardPage {
     bool readSecurity(unsigned char* uid, std::span<const Chunk> chunks);
     void writeBlock();
     void lockBlock();
-    void clearGrid();
     unsigned char writeFlags() const { return longTag_ ? 0x06 : 0x02; }
 
     QWidget* controls_;
@@ -76,9 +74,6 @@ class CIso15693Dlg : public CardPage {
     HexEdit* dsfid_;
     HexEdit* afi_;
     QComboBox* block_;
-    QList<QLabel*> headers_; // "Block" and "Status" of each column
-    QList<QLabel*> labels_;
-    QList<HexEdit*> data_;
-    QList<HexEdit*> status_;
+    BlockGrid blocks_; // block number, data and security status
     bool longTag_ = true;
 };

@@ -16,7 +16,11 @@ constexpr int kRowsPerColumn = 8;
 MemoryCardPage::MemoryCardPage(AppContext& app, QWidget* parent, const QString& serialCaption, int pages,
                                int splitPage)
     : CardPage(app, parent), serial_(makeHex("serialNumber")), pageList_(makeList("pageAddress")),
-      splitPage_(splitPage) {
+      pages_(this, {.count = pages,
+                    .bytes = kPageSize,
+                    .fieldName = "page%d",
+                    .caption = "Page%d",
+                    .firstPart = [=](int page) { return page == splitPage ? kPageSize / 2 : kPageSize; }}) {
     auto* top = new QGridLayout;
     top->addWidget(makeLabel(serialCaption, serial_), 0, 0);
     top->addWidget(serial_, 0, 1);
@@ -34,60 +38,15 @@ MemoryCardPage::MemoryCardPage(AppContext& app, QWidget* parent, const QString& 
         pageList_->addItem(QString::number(page), page);
     pageList_->setCurrentIndex(2);
 
-    auto* grid = new QGridLayout;
+    QGridLayout* grid = pages_.columns(kRowsPerColumn, 110);
     grid->setHorizontalSpacing(14);
-    for (int page = 0; page < pages; ++page) {
-        const QString name = QStringLiteral("page%1").arg(page);
-        const int row = page % kRowsPerColumn;
-        const int column = 2 * (page / kRowsPerColumn);
-        HexEdit* field = makeHex(name, page == splitPage ? kPageSize / 2 : kPageSize);
-        pageFields_.append(field);
-        grid->addWidget(makeLabel(QStringLiteral("Page%1").arg(page), field), row, column);
-        if (page != splitPage) {
-            field->setFixedWidth(110);
-            grid->addWidget(field, row, column + 1);
-            continue;
-        }
-        splitHigh_ = makeHex(name + QStringLiteral("High"), kPageSize / 2);
-        auto* halves = new QHBoxLayout;
-        for (HexEdit* half : {field, splitHigh_}) {
-            half->setFixedWidth(53);
-            halves->addWidget(half);
-        }
-        grid->addLayout(halves, row, column + 1);
-    }
-
     auto* form = new QVBoxLayout(this);
     form->addLayout(top);
     form->addSpacing(12);
     form->addLayout(grid);
 }
 
-void MemoryCardPage::clearPages() {
-    for (HexEdit* field : pageFields_)
-        field->clear();
-    if (splitHigh_ != nullptr) splitHigh_->clear();
-}
-
 int MemoryCardPage::chosenPage() const { return pageList_->currentData().toInt(); }
-
-void MemoryCardPage::pageData(int page, unsigned char data[4]) const {
-    if (page != splitPage_) {
-        pageFields_[page]->copyBytes(data, kPageSize);
-        return;
-    }
-    pageFields_[page]->copyBytes(data, kPageSize / 2);
-    splitHigh_->copyBytes(data + kPageSize / 2, kPageSize / 2);
-}
-
-void MemoryCardPage::showPage(int page, const unsigned char data[4]) {
-    if (page != splitPage_) {
-        pageFields_[page]->showBytes(data, kPageSize);
-        return;
-    }
-    pageFields_[page]->showBytes(data, kPageSize / 2);
-    splitHigh_->showBytes(data + kPageSize / 2, kPageSize / 2);
-}
 
 // ---- Ultralight ------------------------------------------------------------
 
@@ -95,7 +54,7 @@ CUltraLightDlg::CUltraLightDlg(AppContext& app, QWidget* parent)
     : MemoryCardPage(app, parent, "SN0.......SN6", 16, 2) {
     finishInit();
     // The second half has no caption of its own.
-    splitHigh_->setAccessibleName(pageFields_[2]->accessibleName() + QStringLiteral(" (2-3)"));
+    pages_.nameSecondParts(QStringLiteral(" (2-3)"));
 }
 
 void CUltraLightDlg::search() {
@@ -113,13 +72,13 @@ void CUltraLightDlg::search() {
                                   {"rf_request", 0, [&] { return a.rf_request(dev, 0x52, tagType); }},
                                   {"rf_ul_select", 0, [&] { return a.rf_ul_select(dev, uid, &length); }}});
     if (!found) return;
-    clearPages();
+    pages_.clear();
     serial_->showBytes(uid, length);
     result().ShowSuccess("Search card successfully");
 }
 
 void CUltraLightDlg::read() {
-    clearPages();
+    pages_.clear();
     for (int group = 0; group < 4; ++group) {
         unsigned char data[16] = {};
         unsigned char length = 0;
@@ -127,7 +86,7 @@ void CUltraLightDlg::read() {
         if (!report(code, QStringLiteral("Read page: %1 failed!").arg(group), QString(), length != 16))
             return;
         for (int i = 0; i < 4; ++i)
-            showPage(4 * group + i, data + kPageSize * i);
+            pages_.showRow(4 * group + i, data + kPageSize * i);
     }
     result().ShowSuccess("Read card successfully");
 }
@@ -136,7 +95,7 @@ void CUltraLightDlg::write() {
     if (!requireConnection()) return;
     const int page = chosenPage();
     unsigned char data[kPageSize] = {};
-    pageData(page, data);
+    pages_.copyRow(page, data);
     report(api().rf_ul_write(icdev(), static_cast<unsigned char>(page), data), "rf_ul_write",
            "Write card successfully");
 }
@@ -166,18 +125,18 @@ void CIcode1Dlg::search() {
                   {{"rf_init_type", 0, [&] { return a.rf_init_type(dev, 'I'); }},
                    {"rf_ICODE1_Request", 20, [&] { return a.rf_ICODE1_Request(dev, serial); }}});
     if (!found) return;
-    clearPages();
+    pages_.clear();
     serial_->showBytes(serial, 8);
     result().ShowSuccess("Search card successfully");
 }
 
 void CIcode1Dlg::read() {
-    clearPages();
-    for (int page = 0; page < pageFields_.size(); ++page) {
+    pages_.clear();
+    for (int page = 0; page < pages_.count(); ++page) {
         unsigned char data[kPageSize] = {};
         const int code = api().rf_ICODE1_Read(icdev(), static_cast<unsigned char>(page), data);
         if (!report(code, QStringLiteral("Read page: %1 failed!").arg(page))) return;
-        showPage(page, data);
+        pages_.showRow(page, data);
     }
     result().ShowSuccess("Read card successfully");
 }
@@ -186,7 +145,7 @@ void CIcode1Dlg::write() {
     if (!requireConnection()) return;
     const int page = chosenPage();
     unsigned char data[kPageSize] = {};
-    pageData(page, data);
+    pages_.copyRow(page, data);
     report(api().rf_ICODE1_Write(icdev(), static_cast<unsigned char>(page), data), "rf_ICODE1_Write",
            "Write card successfully");
 }

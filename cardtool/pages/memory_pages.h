@@ -3,12 +3,10 @@
 // one page chosen from a list that leaves out pages 0 and 1 (the serial number).
 #pragma once
 
-#include <QList>
-
 #include "pages/card_page.h"
+#include "widgets/block_grid.h"
 
 class QComboBox;
-class QGridLayout;
 
 // What the two pages share: serial number, buttons, the page list and fields.
 class MemoryCardPage : public CardPage {
@@ -18,10 +16,6 @@ class MemoryCardPage : public CardPage {
     MemoryCardPage(AppContext& app, QWidget* parent, const QString& serialCaption, int pages,
                    int splitPage = -1);
 
-    void clearPages();
-    // The 4 bytes to write to a page: zeros, then what its field holds.
-    void pageData(int page, unsigned char data[4]) const;
-    void showPage(int page, const unsigned char data[4]);
     int chosenPage() const;
 
     virtual void search() = 0;
@@ -30,9 +24,7 @@ class MemoryCardPage : public CardPage {
 
     HexEdit* serial_;
     QComboBox* pageList_;
-    QList<HexEdit*> pageFields_;   // by page; a split page's first half
-    HexEdit* splitHigh_ = nullptr; // a split page's second half
-    int splitPage_;
+    BlockGrid pages_;
 };
 
 class CUltraLightDlg : public MemoryCardPage {

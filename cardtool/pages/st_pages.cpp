@@ -21,11 +21,11 @@ namespace {
 constexpr int kChipIdBytes = 1;
 constexpr int kLockBytes = 1;
 
-// The SRIX4K block grid: a plain area whose children the page places itself
-// whenever the area changes size.
-class BlockGrid : public QWidget {
+// The area of the SRIX4K block grid: a plain widget whose children the page
+// places itself whenever the area changes size.
+class GridArea : public QWidget {
   public:
-    BlockGrid(QWidget* parent, std::function<void()> place) : QWidget(parent), place_(std::move(place)) {}
+    GridArea(QWidget* parent, std::function<void()> place) : QWidget(parent), place_(std::move(place)) {}
 
   protected:
     void resizeEvent(QResizeEvent* event) override {
@@ -50,16 +50,11 @@ StTagPage::StTagPage(AppContext& app, QWidget* parent, int blockSize, const QStr
       writeButton_(makeButton("Write Card", "writeCard", [this] { writeCard(); })),
       lockButton_(makeButton("Lock Block", "lockBlock", [this] { lockBlock(); })) {}
 
-HexEdit* StTagPage::addBlockField(int block) {
-    HexEdit* field = makeHex(QStringLiteral("block%1").arg(block), blockSize_);
-    if (blocks_.size() <= block) blocks_.resize(block + 1);
-    blocks_[block] = field;
-    return field;
-}
-
-void StTagPage::clearBlocks() {
-    for (HexEdit* field : std::as_const(blocks_))
-        field->clear();
+BlockGrid& StTagPage::makeBlocks(QWidget* host, int count, const QString& caption) {
+    blocks_ = std::make_unique<BlockGrid>(
+        host,
+        BlockGrid::Rows{.count = count, .bytes = blockSize_, .fieldName = "block%d", .caption = caption});
+    return *blocks_;
 }
 
 void StTagPage::search() {
@@ -74,23 +69,23 @@ void StTagPage::search() {
                                   {"rf_antenna_sta", 10, [&] { return a.rf_antenna_sta(dev, 1); }},
                                   {"rf_st_select", 0, [&] { return a.rf_st_select(dev, &chipId); }}});
     if (!found) return;
-    clearBlocks();
+    blocks_->clear();
     chipId_->showBytes(&chipId, kChipIdBytes);
     result().ShowSuccess("Search card successfully");
 }
 
 void StTagPage::readCard() {
-    clearBlocks();
+    blocks_->clear();
     if (!requireConnection()) return;
     unsigned char data[256] = {};
-    for (int block = 0; block < blocks_.size(); ++block) {
+    for (int block = 0; block < blocks_->count(); ++block) {
         unsigned char length = 0;
         const int code = readBlock(static_cast<unsigned char>(block), data, &length);
         if (!report(code, QStringLiteral("Read Block: %1 failed!").arg(block), QString(),
                     length != blockSize_)) {
             return;
         }
-        blocks_[block]->showBytes(data, blockSize_);
+        blocks_->showRow(block, data);
     }
     result().ShowSuccess("Read card successfully");
 }
@@ -98,11 +93,10 @@ void StTagPage::readCard() {
 void StTagPage::writeCard() {
     if (!requireConnection()) return;
     const int block = blockList_->currentData().toInt();
-    HexEdit* field = blocks_.value(block);
     // Anything but a whole block does nothing: no message, no card access.
-    if (field == nullptr || field->byteCount() != blockSize_) return;
+    if (block < 0 || block >= blocks_->count() || !blocks_->whole(block)) return;
     unsigned char data[8] = {};
-    field->copyBytes(data, blockSize_);
+    blocks_->copyRow(block, data);
     const int code = writeBlock(static_cast<unsigned char>(block), data);
     if (code != 0)
         result().ShowResult(code, writeFunction());
@@ -148,16 +142,9 @@ CSr176Dlg::CSr176Dlg(AppContext& app, QWidget* parent) : StTagPage(app, parent, 
         blockList_->addItem(QString::number(block), block);
     blockList_->setCurrentIndex(0);
 
-    auto* grid = new QGridLayout;
     auto* header = new QLabel("Byte1-Byte0", this);
     header->setObjectName("blockHeader");
-    grid->addWidget(header, 0, 1);
-    for (int block = 0; block < kBlocks; ++block) {
-        HexEdit* field = addBlockField(block);
-        field->setFixedWidth(70);
-        grid->addWidget(makeLabel(QStringLiteral("Block%1").arg(block), field), block + 1, 0);
-        grid->addWidget(field, block + 1, 1);
-    }
+    QGridLayout* grid = makeBlocks(this, kBlocks, "Block%d").columns(kBlocks, 70, header);
 
     auto* form = new QHBoxLayout(this);
     form->addLayout(controls);
@@ -228,7 +215,7 @@ CSrix4kDlg::CSrix4kDlg(AppContext& app, QWidget* parent)
     tabs_ = new QTabBar(this);
     tabs_->setObjectName("blockViews");
     tabs_->setExpanding(false);
-    grid_ = new BlockGrid(this, [this] { placeGrid(); });
+    grid_ = new GridArea(this, [this] { placeGrid(); });
     grid_->setObjectName("blockGrid");
 
     auto* form = new QVBoxLayout(this);
@@ -249,23 +236,13 @@ CSrix4kDlg::CSrix4kDlg(AppContext& app, QWidget* parent)
 void CSrix4kDlg::buildGrid() {
     tabs_->addTab(app_.Translate("First Page"));
     tabs_->addTab(app_.Translate("Second Page"));
-    const QString header = app_.Translate("Byte3...Byte0");
-    for (int column = 0; column < kColumns; ++column) {
-        auto* label = new QLabel(header, grid_);
-        label->setObjectName(QStringLiteral("blockHeader%1").arg(column));
-        label->setProperty("controlId", kHeaderId + column);
-        headers_.append(label);
-    }
-    const QString caption = app_.Translate("Block%d");
+    BlockGrid& blocks = makeBlocks(grid_, kBlocks, app_.Translate("Block%d"));
+    blocks.addHeaders(kColumns, app_.Translate("Byte3...Byte0"));
+    for (int column = 0; column < kColumns; ++column)
+        blocks.headers()[column]->setProperty("controlId", kHeaderId + column);
     for (int block = 0; block < kBlocks; ++block) {
-        HexEdit* field = addBlockField(block);
-        field->setParent(grid_);
-        field->setProperty("controlId", kFieldId + block);
-        QLabel* label =
-            makeLabel(QString(caption).replace(QLatin1String("%d"), QString::number(block)), field);
-        label->setParent(grid_);
-        label->setProperty("controlId", kLabelId + block);
-        blockLabels_.append(label);
+        blocks.field(block)->setProperty("controlId", kFieldId + block);
+        blocks.caption(block)->setProperty("controlId", kLabelId + block);
     }
 }
 
@@ -276,11 +253,7 @@ void CSrix4kDlg::showView(int view) {
         tabs_->setCurrentIndex(view); // comes back here through currentChanged
         return;
     }
-    for (int block = 0; block < kBlocks; ++block) {
-        const bool shown = block / kBlocksPerView == view;
-        blocks_[block]->setVisible(shown);
-        blockLabels_[block]->setVisible(shown);
-    }
+    blocks_->showRows(view * kBlocksPerView, kBlocksPerView);
 }
 
 void CSrix4kDlg::layOutFor(int screenWidth) {
@@ -292,33 +265,29 @@ void CSrix4kDlg::layOutFor(int screenWidth) {
 // Four columns of sixteen blocks, each column under its header: as wide as
 // the page allows, but never wider than the screen.
 void CSrix4kDlg::placeGrid() {
-    if (grid_ == nullptr || blocks_.size() < kBlocks) return;
+    if (grid_ == nullptr || !blocks_) return;
     const QFontMetrics metrics(font());
-    const int fieldHeight = blocks_[0]->sizeHint().height();
+    const int fieldHeight = blocks_->field(0)->sizeHint().height();
     int labelWidth = 0;
-    for (const QLabel* label : std::as_const(blockLabels_))
-        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(label->text()));
+    for (int block = 0; block < kBlocks; ++block)
+        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(blocks_->caption(block)->text()));
     labelWidth += 8;
     const int fieldWidth = metrics.horizontalAdvance(QStringLiteral("DDDDDDDD")) + 16;
 
     int usable = grid_->width();
     if (screenWidth_ > 0) usable = std::min(usable, screenWidth_ - grid_->mapTo(this, QPoint()).x());
-    const int pitch = std::max(usable / kColumns, labelWidth + fieldWidth + 4);
     const int headerHeight = metrics.height() + 6;
-    const int rowPitch =
-        std::clamp((grid_->height() - headerHeight) / kRowsPerColumn, fieldHeight + 1, fieldHeight + 8);
-
-    for (int column = 0; column < kColumns; ++column) {
-        const int x = column * pitch;
-        headers_[column]->setGeometry(x + labelWidth, 0, fieldWidth + 20, headerHeight);
-    }
-    for (int block = 0; block < kBlocks; ++block) {
-        const int index = block % kBlocksPerView;
-        const int x = index / kRowsPerColumn * pitch;
-        const int y = headerHeight + index % kRowsPerColumn * rowPitch;
-        blockLabels_[block]->setGeometry(x, y, labelWidth, fieldHeight);
-        blocks_[block]->setGeometry(x + labelWidth, y, fieldWidth, fieldHeight);
-    }
+    blocks_->place({.columns = kColumns,
+                    .perColumn = kRowsPerColumn,
+                    .columnPitch = std::max(usable / kColumns, labelWidth + fieldWidth + 4),
+                    .captionWidth = labelWidth,
+                    .dataWidth = fieldWidth,
+                    .rowHeight = fieldHeight,
+                    .rowPitch = std::clamp((grid_->height() - headerHeight) / kRowsPerColumn, fieldHeight + 1,
+                                           fieldHeight + 8),
+                    .rowsTop = headerHeight,
+                    .headerWidth = fieldWidth + 20,
+                    .headerHeight = headerHeight});
 }
 
 void CSrix4kDlg::readUid() {

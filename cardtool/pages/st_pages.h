@@ -6,9 +6,10 @@
 // two views under tabs, laid out for the screen width.
 #pragma once
 
-#include <QList>
+#include <memory>
 
 #include "pages/card_page.h"
+#include "widgets/block_grid.h"
 
 class QComboBox;
 class QLabel;
@@ -25,7 +26,7 @@ class StTagPage : public CardPage {
     void writeCard();
     void lockBlock();
 
-    HexEdit* blockField(int block) const { return blocks_.value(block); }
+    HexEdit* blockField(int block) const { return blocks_->field(block); }
 
   protected:
     // blockSize: bytes a block; lockCaption: the caption of the lock-register field.
@@ -38,9 +39,8 @@ class StTagPage : public CardPage {
     virtual const char* writeFunction() const = 0;
     virtual const char* lockFunction() const = 0;
 
-    // A block's field, by block number; the caller places it.
-    HexEdit* addBlockField(int block);
-    void clearBlocks();
+    // The block fields on host, each named by a caption ("%d" the block); the caller places them.
+    BlockGrid& makeBlocks(QWidget* host, int count, const QString& caption);
 
     const int blockSize_;
     HexEdit* chipId_;
@@ -51,7 +51,7 @@ class StTagPage : public CardPage {
     QPushButton* readButton_;
     QPushButton* writeButton_;
     QPushButton* lockButton_;
-    QList<HexEdit*> blocks_;
+    std::unique_ptr<BlockGrid> blocks_;
 };
 
 class CSr176Dlg : public StTagPage {
@@ -109,7 +109,5 @@ class CSrix4kDlg : public StTagPage {
     HexEdit* uid_;
     QTabBar* tabs_ = nullptr;
     QWidget* grid_ = nullptr;
-    QList<QLabel*> blockLabels_;
-    QList<QLabel*> headers_;
     int screenWidth_ = 0;
 };

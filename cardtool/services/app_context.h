@@ -2,10 +2,12 @@
 // the folder it runs from, the language and its catalog, the loaded library,
 // the card type shown, the connection in use and the known ports, message
 // boxes, and where results are shown. The application fills it in and
-// answers the three calls that reach the main window.
+// installs the two ways back to the main window: its result line and what
+// follows a change of connection.
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "services/catalog.h"
 #include "services/connection_info.h"
@@ -13,6 +15,9 @@
 #include "services/result_sink.h"
 
 class MessageBoxes;
+
+// The card types the tool has a page for, numbered from 0.
+inline constexpr int kCardTypes = 10;
 
 class AppContext {
   public:
@@ -25,14 +30,22 @@ class AppContext {
 
     // Where results go: the main window's result line, or nowhere while the
     // window is being built or torn down.
-    virtual ResultSink& results() const = 0;
+    ResultSink& results() const;
     // The connection in use changed behind the main window's back: its title
     // and its Connect and Disconnect commands follow.
-    virtual void ConnectionChanged() = 0;
-    // The program's texts from "AppConfig.ini" (2: its name).
-    virtual QString GetAppInfo(int index) const = 0;
+    void ConnectionChanged();
+
+    // The language, the card type and the connection, from and to the settings store.
+    void LoadSettings();
+    void SaveSettings();
     // "English" or the Chinese name as the settings window lists them; saves every setting.
-    virtual void SetLanguage(const QString& languageName) = 0;
+    void SetLanguage(const QString& languageName);
+    // The program's texts from "AppConfig.ini" (2: its name).
+    QString GetAppInfo(int index) const;
+    // A line of the About box: the program's own text where "AppConfig.ini" leaves it blank.
+    QString AboutLine(int index) const;
+    // The card type's name in the Card menu and the title ("Ultra Light", ...); empty for no type.
+    static QString CardTypeName(int cardType);
 
     QString LanguageId() const { return LangID; }
     QString Translate(const QString& text) const { return catalog.translate(text); }
@@ -49,4 +62,8 @@ class AppContext {
 
   protected:
     MessageBoxes& boxes_;
+    // Installed by the application: the main window's result line while it is
+    // there (nullptr: results are dropped), and what follows a connection change.
+    ResultSink* resultLine_ = nullptr;
+    std::function<void()> connectionChanged_;
 };
