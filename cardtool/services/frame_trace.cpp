@@ -52,10 +52,7 @@ std::optional<TraceFrame> TraceFrame::parse(const QString& line) {
     return frame;
 }
 
-FrameTrace::FrameTrace(LibraryCalls& calls)
-    : calls_(calls), dir_(QDir::tempPath() + QStringLiteral("/oskelle-trace-XXXXXX")) {
-    if (dir_.isValid()) path_ = dir_.filePath(QStringLiteral("frames.txt"));
-}
+FrameTrace::FrameTrace(LibraryCalls& calls) : calls_(calls) {}
 
 FrameTrace::~FrameTrace() { setOn(false); }
 
@@ -69,6 +66,12 @@ bool FrameTrace::setOn(bool on) {
             qunsetenv(name);
     };
     if (on) {
+        // The folder is made the first time the trace is wanted, never for a run that does not.
+        if (!dir_) {
+            dir_ =
+                std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/oskelle-trace-XXXXXX"));
+            if (dir_->isValid()) path_ = dir_->filePath(QStringLiteral("frames.txt"));
+        }
         if (path_.isEmpty()) return false;
         trace_ = {qEnvironmentVariableIsSet(kTraceVariable), qgetenv(kTraceVariable)};
         format_ = {qEnvironmentVariableIsSet(kFormatVariable), qgetenv(kFormatVariable)};

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
 #include <optional>
 
 class LibraryCalls;
@@ -57,7 +58,7 @@ class FrameTrace {
     };
 
     LibraryCalls& calls_;
-    QTemporaryDir dir_;
+    std::unique_ptr<QTemporaryDir> dir_;
     QString path_;
     qint64 offset_ = 0;
     bool on_ = false;

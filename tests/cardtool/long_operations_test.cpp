@@ -6,6 +6,7 @@
 // frame trace pane, which traces only while it is open.
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -184,9 +185,12 @@ class LongOperationsTest : public QObject {
 
     void tracePaneShowsTheFramesOfASearchWhileOpen() {
         qunsetenv("VARROK_TRACE");
+        const auto traceFolders = [] { return QDir::temp().entryList({"oskelle-trace-*"}).size(); };
+        const auto foldersBefore = traceFolders();
         RunningTool tool;
         tool.app->mainFrame()->OnCardType(1); // Mifare One
         TracePane* pane = tool.app->mainFrame()->tracePane();
+        QCOMPARE(traceFolders(), foldersBefore); // a run that never opens the pane leaves nothing behind
         QAction* view = tool.app->mainFrame()->findChild<QAction*>("frameTrace");
         QVERIFY(view != nullptr && pane->isHidden());
         tool.click("searchCard");
