@@ -27,22 +27,15 @@
 #include "app/app.h"
 #include "app/main_frame.h"
 #include "app/view.h"
-#include "services/message_boxes.h"
+#include "bench_tool.h"
 #include "simulator/commands/families.h"
-#include "simulator/servers/pty_server.h"
 #include "simulator/reader/reader.h"
 #include "simulator/scenario/scenario.h"
+#include "simulator/servers/pty_server.h"
 
 namespace {
 
 constexpr std::size_t kAnsweredFirst = 20; // exchanges answered before the fault
-
-class OkBoxes : public MessageBoxes {
-  public:
-    Answer show(QWidget*, const QString&, const QString&, Icon, Buttons buttons) override {
-        return buttons == YesNo ? AnswerYes : AnswerOk;
-    }
-};
 
 enum class Fault { None, Lasting, Once };
 
@@ -154,14 +147,9 @@ int main(int argc, char** argv) {
                        reader);
     sim::PtyServer pty(reader);
     pty.start();
-    ::setenv("VARROK_COM1", pty.path().c_str(), 1);
-
-    OkBoxes boxes;
-    CTavistoApp app(QStringLiteral(OSKELLE_BIN_DIR), boxes);
-    if (!app.InitInstance() || !app.CurrentConnection.IsConnected()) {
-        std::fprintf(stderr, "the tool did not connect to COM1 (%s)\n", pty.path().c_str());
-        return 1;
-    }
+    BenchTool tool(pty.path());
+    if (!tool.start()) return 1;
+    CTavistoApp& app = tool.app;
     std::printf("%d runs each, simulator on COM1 (pty), fault after %zu exchanges\n", runs, kAnsweredFirst);
     run(app, reader, {"SRIX4K Read Card", 4, "searchCard", "readCard", -1}, fault, runs);
     run(app, reader, {"MifarePlus Write default", 8, "searchCard", "writeDefault", 0}, fault, runs);

@@ -24,8 +24,8 @@
 #include "app/app.h"
 #include "app/main_frame.h"
 #include "app/view.h"
+#include "bench_tool.h"
 #include "pages/st_pages.h"
-#include "services/message_boxes.h"
 #include "simulator/commands/families.h"
 #include "simulator/reader/reader.h"
 #include "simulator/scenario/scenario.h"
@@ -35,13 +35,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class OkBoxes : public MessageBoxes {
-  public:
-    Answer show(QWidget*, const QString&, const QString&, Icon, Buttons buttons) override {
-        return buttons == YesNo ? AnswerYes : AnswerOk;
-    }
-};
 
 // The time spent inside rf_srix4k_readblock: the page's calls go through this.
 decltype(ReaderApi::rf_srix4k_readblock.fn) realReadBlock = nullptr;
@@ -160,14 +153,9 @@ int main(int argc, char** argv) {
     sim::TcpServer tcp(reader);
     pty.start();
     tcp.start(0);
-    ::setenv("VARROK_COM1", pty.path().c_str(), 1);
-
-    OkBoxes boxes;
-    CTavistoApp app(QStringLiteral(OSKELLE_BIN_DIR), boxes);
-    if (!app.InitInstance() || !app.CurrentConnection.IsConnected()) {
-        std::fprintf(stderr, "the tool did not connect to COM1 (%s)\n", pty.path().c_str());
-        return 1;
-    }
+    BenchTool tool(pty.path());
+    if (!tool.start()) return 1;
+    CTavistoApp& app = tool.app;
     std::printf("SRIX4K Read Card, %d runs per transport (128 blocks, one exchange each)\n", runs);
 
     Figures serial;

@@ -29,6 +29,12 @@ constexpr int kMostFrames = 20000;
 enum Column { Time, Direction, Command, Status, Frame, Columns };
 constexpr std::array<const char*, Columns> kHeaders{"Time", "Direction", "Command", "Status", "Frame"};
 
+// All or nothing: a file cut short by a full disk is not left behind as a trace.
+bool writeWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
 } // namespace
 
 class TraceModel : public QAbstractTableModel {
@@ -191,14 +197,11 @@ bool TracePane::saveText(const QString& path) const {
     QByteArray text;
     for (const TraceFrame& f : model_->frames)
         text += f.line.toUtf8() + '\n';
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    return writeWhole(path, text);
 }
 
 bool TracePane::savePcap(const QString& path) const {
-    const QByteArray packets = FrameTrace::pcap(model_->frames);
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(packets) == packets.size() && file.commit();
+    return writeWhole(path, FrameTrace::pcap(model_->frames));
 }
 
 void TracePane::askAndSave(bool pcap) {
